@@ -1,0 +1,151 @@
+#include "audio/audio_io.h"
+
+#include <array>
+
+#include "audio/wav_file.h"
+#include "zplatform/messages.h"
+#include "zplatform/path.h"
+#include "zplatform/text.h"
+
+namespace zandro {
+namespace {
+
+// The one reader and the one writer of the process.
+struct ReaderState {
+  bool open = false;  // raised on entry to OpenAudioReader, whatever the outcome
+  WavReader wav;
+};
+
+struct WriterState {
+  WavWriter wav;
+};
+
+ReaderState& Reader() {
+  static ReaderState state;
+  return state;
+}
+
+WriterState& Writer() {
+  static WriterState state;
+  return state;
+}
+
+std::array<std::uint8_t, kPcmBlockSize>& BlockBuffer() {
+  static std::array<std::uint8_t, kPcmBlockSize> buffer{};
+  return buffer;
+}
+
+}  // namespace
+
+AudioKind KindFromFileName(std::string_view fileName) {
+  const std::string extension = zplatform::AsciiUpper(zplatform::ExtensionPart(fileName));
+  if (extension == ".MP3") return AudioKind::Mp3;
+  if (extension == ".WAV") return AudioKind::Wav;
+  if (extension == ".WMA") return AudioKind::Wma;
+  return AudioKind::None;
+}
+
+std::string_view ExtensionForKind(AudioKind kind) {
+  switch (kind) {
+    case AudioKind::Mp3:
+      return ".mp3";
+    case AudioKind::Wav:
+      return ".wav";
+    case AudioKind::Wma:
+      return ".wma";
+    case AudioKind::None:
+      break;
+  }
+  return "";
+}
+
+std::uint8_t* PcmBlockBuffer() { return BlockBuffer().data(); }
+
+bool ProbeAudioFile(const std::string& fileName, AudioInfo& info) {
+  const AudioKind kind = KindFromFileName(fileName);
+  bool ok = false;
+  switch (kind) {
+    case AudioKind::Wav:
+      ok = ProbeWavFile(fileName, info);
+      break;
+    case AudioKind::Mp3:
+    case AudioKind::Wma:
+      // Not available in this build: the probe fails like an unreadable file.
+      info = AudioInfo{};
+      ok = false;
+      break;
+    case AudioKind::None:
+      zplatform::ShowMessage(zplatform::MessageKind::Plain, "We can only accept mp3 and wav file");
+      return false;
+  }
+  info.kind = kind;
+  return ok;
+}
+
+bool OpenAudioReader(const std::string& fileName, AudioInfo info, std::uint32_t startMs) {
+  ReaderState& reader = Reader();
+  reader.open = true;
+  switch (info.kind) {
+    case AudioKind::Wav:
+      return reader.wav.Open(fileName, info, startMs);
+    default:
+      return false;
+  }
+}
+
+bool ReadAudioBlock(AudioInfo info, const std::uint8_t*& data, std::uint32_t& byteCount) {
+  ReaderState& reader = Reader();
+  switch (info.kind) {
+    case AudioKind::Wav: {
+      const std::size_t got = reader.wav.Read(PcmBlockBuffer(), kPcmBlockSize);
+      data = PcmBlockBuffer();
+      byteCount = static_cast<std::uint32_t>(got);
+      return got > 0;
+    }
+    default:
+      byteCount = 0;
+      return false;
+  }
+}
+
+void CloseAudioReader(AudioInfo info) {
+  ReaderState& reader = Reader();
+  if (!reader.open) return;
+  reader.open = false;
+  switch (info.kind) {
+    case AudioKind::Wav:
+      reader.wav.Close();
+      break;
+    default:
+      break;
+  }
+}
+
+bool OpenAudioWriter(const std::string& fileName, AudioInfo info) {
+  switch (info.kind) {
+    case AudioKind::Wav:
+      return Writer().wav.Create(fileName, info);
+    default:
+      return false;
+  }
+}
+
+bool WriteAudioBlock(AudioInfo info, const std::uint8_t* data, std::uint32_t byteCount) {
+  switch (info.kind) {
+    case AudioKind::Wav:
+      return Writer().wav.Write(data, byteCount);
+    default:
+      return false;
+  }
+}
+
+bool CloseAudioWriter(AudioInfo info) {
+  switch (info.kind) {
+    case AudioKind::Wav:
+      return Writer().wav.Close();
+    default:
+      return false;
+  }
+}
+
+}  // namespace zandro
