@@ -1,0 +1,232 @@
+#include "engine/conversion_run.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+#include "audio/audio_io.h"
+#include "audio/rounding.h"
+#include "audio/song_tags.h"
+#include "zplatform/diagnostics.h"
+#include "zplatform/messages.h"
+#include "zplatform/path.h"
+#include "zplatform/tick.h"
+
+namespace zandro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+bool Exists(const std::string& path) {
+  std::error_code error;
+  return fs::exists(fs::symlink_status(path, error));
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  std::error_code error;
+  return fs::equivalent(a, b, error) && !error;
+}
+
+void RemoveQuietly(const std::string& path) {
+  std::error_code error;
+  fs::remove(path, error);
+}
+
+}  // namespace
+
+bool BuildStatusRows(const FileList& list, const ConvertSettings& settings, const TagRuleSettings& rule,
+                     std::vector<StatusRow>& rows) {
+  rows.clear();
+  std::string directory;
+  if (!settings.sameDirectory) {
+    if (settings.outputDirectory.empty()) {
+      zplatform::ShowMessage(zplatform::MessageKind::Error, "Unable to create directory");
+      return false;
+    }
+    // Not examined here: a directory that cannot be made fails its writers.
+    std::error_code error;
+    fs::create_directories(settings.outputDirectory, error);
+    directory = zplatform::WithTrailingSeparator(settings.outputDirectory);
+  }
+
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    const FileListEntry& entry = list.at(i);
+    if (settings.selectedOnly && !entry.selected) continue;
+    StatusRow row;
+    row.source = entry.caption;
+    row.entry = i;
+    const std::string targetDirectory = settings.sameDirectory ? zplatform::DirectoryPart(row.source) : directory;
+    std::string base = BuildNameFromTags(entry, rule);
+    if (settings.sameFileName || base.empty()) {
+      base = zplatform::BaseNamePart(row.source);
+    } else if (base.find('/') != std::string::npos) {
+      row.unsafeName = true;
+    }
+    row.target = targetDirectory + base + std::string(ExtensionForKind(settings.targetKind));
+    rows.push_back(std::move(row));
+  }
+  return true;
+}
+
+ConversionRun::ConversionRun(std::vector<StatusRow> rows, const ConvertSettings& settings, ConversionView& view,
+                             OverwritePrompt& prompt, TickSource tick)
+    : rows_(std::move(rows)),
+      settings_(settings),
+      view_(view),
+      prompt_(prompt),
+      tick_(tick ? std::move(tick) : TickSource(zplatform::TickCount)) {}
+
+void ConversionRun::PressButton() {
+  stopRequested_ = true;
+  if (!completed_) zplatform::ShowMessage(zplatform::MessageKind::Information, kCancelledMessage);
+}
+
+void ConversionRun::Finish(std::size_t index, std::string_view status) {
+  rows_[index].status = status;
+  view_.SetRowStatus(index, rows_[index].status);
+  view_.SetTotalProgress(index + 1);
+}
+
+void ConversionRun::Run() {
+  view_.SetTotalMaximum(rows_.size());
+  view_.SetFileProgress(0);
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (stopRequested_) return;
+    ConvertRow(i);
+  }
+  view_.SetTimes("", "");
+  completed_ = true;
+  view_.RunCompleted();
+}
+
+void ConversionRun::ConvertRow(std::size_t index) {
+  StatusRow& row = rows_[index];
+  std::uint32_t lastShownSecond = 0;
+  const std::uint32_t fileStart = tick_();
+  view_.ShowCurrentRow(index);
+  row.status = kStatusConverting;
+  view_.SetRowStatus(index, row.status);
+
+  // A name from tags with a '/' would write outside the target directory.
+  if (row.unsafeName) {
+    zplatform::Diagnostic("Target name from tags holds a '/': " + row.target);
+    return Finish(index, kStatusError);
+  }
+
+  if (Exists(row.target)) {
+    const FileExistReply reply = prompt_.Ask(row.target);
+    switch (reply.answer) {
+      case FileExistAnswer::UseNewName:
+        if (!NewNameProblem(row.target, reply.newName).empty()) return Finish(index, kStatusError);
+        row.target = zplatform::DirectoryPart(row.target) + reply.newName;
+        view_.SetRowTarget(index, row.target);
+        break;
+      case FileExistAnswer::OverWrite:
+        // Writing over the source would destroy what is about to be read.
+        if (SameFile(row.source, row.target)) return Finish(index, kStatusError);
+        break;
+      case FileExistAnswer::Skip:
+      case FileExistAnswer::None:  // closed without an answer: nothing is replaced
+        return Finish(index, kStatusSkipped);
+    }
+  }
+
+  AudioInfo source;
+  const bool probed = ProbeAudioFile(row.source, source);
+  const double exactEstimate = source.durationMs / 1000.0 * source.sampleRate * source.channels * 2.0;
+  const std::uint64_t estimate = RoundHalfEven<std::uint64_t>(exactEstimate);
+  if (!probed || estimate == 0) return Finish(index, kStatusError);
+
+  if (!OpenAudioReader(row.source, source, 0)) {
+    CloseAudioReader(source);
+    return Finish(index, kStatusError);
+  }
+
+  AudioInfo target = source;
+  target.kind = settings_.targetKind;
+  target.bitrate = (target.kind == AudioKind::Wma || target.kind == AudioKind::Mp3)
+                       ? static_cast<std::uint32_t>(
+                             std::max(0, ChosenBitrate(settings_.streamBitrates, source.sampleRate, source.channels)))
+                       : 0;
+  const bool targetExisted = Exists(row.target);
+  if (!OpenAudioWriter(row.target, target)) {
+    CloseAudioReader(source);
+    if (!targetExisted) RemoveQuietly(row.target);
+    return Finish(index, kStatusError);
+  }
+
+  std::uint64_t delivered = 0;
+  bool writeFailed = false;
+  const std::uint8_t* block = nullptr;
+  std::uint32_t byteCount = 0;
+  while (ReadAudioBlock(source, block, byteCount)) {
+    if (stopRequested_) break;
+    if (!WriteAudioBlock(target, block, byteCount)) {
+      writeFailed = true;
+      break;
+    }
+    delivered += byteCount;
+    const int percent =
+        std::min(100, RoundHalfEven<int>(static_cast<double>(delivered) / static_cast<double>(estimate) * 100.0));
+    view_.SetFileProgress(percent);
+    const std::uint32_t elapsed = static_cast<std::uint32_t>(tick_() - fileStart) / 1000u;
+    if (elapsed > lastShownSecond && percent > 0) {
+      lastShownSecond = elapsed;
+      const double remaining =
+          static_cast<double>(static_cast<std::uint64_t>(elapsed) * estimate) / static_cast<double>(delivered) -
+          elapsed;
+      view_.SetTimes("Elapsed : " + FormatDuration(elapsed),
+                     "Remain  : " + FormatDuration(RoundHalfEven<std::uint64_t>(std::max(0.0, remaining))));
+    }
+    view_.PumpEvents();
+  }
+
+  CloseAudioReader(source);
+  view_.PumpEvents();
+  const bool finished = CloseAudioWriter(target);
+
+  if (writeFailed || !finished || delivered == 0) {
+    // The target is incomplete and was made by this row: leave nothing broken behind.
+    RemoveQuietly(row.target);
+    return Finish(index, kStatusError);
+  }
+
+  SongTags tags{};
+  ReadSongTags(row.source, source, tags);
+  if (!WriteSongTags(row.target, target, tags)) zplatform::Diagnostic("Tags could not be written: " + row.target);
+
+  Finish(index, stopRequested_ ? kStatusCancelled : kStatusDone);
+}
+
+std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
+                                   const std::vector<StatusRow>& rows) {
+  if (!settings.deleteSources) return 0;
+  if (zplatform::ShowMessage(zplatform::MessageKind::Confirm, "Delete all source file ?") !=
+      zplatform::MessageAnswer::Yes) {
+    return 0;
+  }
+  // Only sources whose conversion finished are deleted; from the last entry
+  // back, so the indices of the others stay valid.
+  std::vector<std::size_t> entries;
+  for (const StatusRow& row : rows) {
+    if (row.status == kStatusDone && row.entry < list.size() && list.at(row.entry).caption == row.source) {
+      entries.push_back(row.entry);
+    }
+  }
+  std::sort(entries.rbegin(), entries.rend());
+  for (std::size_t entry : entries) {
+    std::error_code error;
+    fs::remove(list.at(entry).caption, error);
+    list.Remove(entry);
+  }
+  return entries.size();
+}
+
+bool AllRowsSucceeded(const std::vector<StatusRow>& rows) {
+  return std::all_of(rows.begin(), rows.end(), [](const StatusRow& row) {
+    return row.status == kStatusDone || row.status == kStatusSkipped;
+  });
+}
+
+}  // namespace zandro

@@ -1,0 +1,104 @@
+#pragma once
+// A conversion run: status rows built from the file list, then each row
+// converted in turn (probe, reader, writer, blocks, tags), reported to a
+// view, with cancel, the overwrite question and the deletion step after it.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "audio/audio_info.h"
+#include "engine/conversion_inputs.h"
+#include "engine/file_list.h"
+#include "engine/overwrite_prompt.h"
+
+namespace zandro {
+
+inline constexpr std::string_view kStatusWaiting = "Waiting";
+inline constexpr std::string_view kStatusConverting = "Converting";
+inline constexpr std::string_view kStatusSkipped = "Skipped";
+inline constexpr std::string_view kStatusError = "Error";
+inline constexpr std::string_view kStatusDone = "Done";
+inline constexpr std::string_view kStatusCancelled = "Cancelled";
+
+struct StatusRow {
+  std::string source;        // full path
+  std::string target;        // full path
+  std::string status = std::string(kStatusWaiting);
+  std::size_t entry = 0;     // index of the file list row it came from
+  bool unsafeName = false;   // the name from tags holds a '/'
+};
+
+// Builds one row per entry taking part (all, or the selected ones), with
+// its target path; creates a missing output directory with its parents.
+// An empty output directory cannot be created: shows the error "Unable to
+// create directory" and returns false with no rows.
+bool BuildStatusRows(const FileList& list, const ConvertSettings& settings, const TagRuleSettings& rule,
+                     std::vector<StatusRow>& rows);
+
+// What the run shows; the window, the terminal and tests implement it.
+class ConversionView {
+ public:
+  virtual ~ConversionView() = default;
+  virtual void SetTotalMaximum(std::size_t rows) = 0;
+  virtual void SetTotalProgress(std::size_t rowsFinished) = 0;
+  virtual void SetFileProgress(int percent) = 0;  // 0 to 100
+  virtual void ShowCurrentRow(std::size_t row) = 0;
+  virtual void SetRowStatus(std::size_t row, const std::string& status) = 0;
+  virtual void SetRowTarget(std::size_t row, const std::string& target) = 0;
+  virtual void SetTimes(const std::string& elapsed, const std::string& remain) = 0;
+  // Lets pending events run; a click on the window's button arrives here.
+  virtual void PumpEvents() = 0;
+  // Every row passed: the button reads "Done", beep and flash.
+  virtual void RunCompleted() = 0;
+};
+
+inline constexpr std::string_view kCancelledMessage = "You have canceled converting process";
+
+// One run over its rows. Not copyable: it owns the rows the view shows.
+class ConversionRun {
+ public:
+  using TickSource = std::function<std::uint32_t()>;
+
+  ConversionRun(std::vector<StatusRow> rows, const ConvertSettings& settings, ConversionView& view,
+                OverwritePrompt& prompt, TickSource tick = {});
+  ConversionRun(const ConversionRun&) = delete;
+  ConversionRun& operator=(const ConversionRun&) = delete;
+
+  // Converts every row, or stops at the top of the row after a cancel.
+  void Run();
+
+  // The window's button: "Cancel" during the run (shows the cancel notice),
+  // "Done" after it. Either way the window closes afterwards.
+  void PressButton();
+
+  bool Completed() const { return completed_; }
+  bool StopRequested() const { return stopRequested_; }
+  const std::vector<StatusRow>& Rows() const { return rows_; }
+
+ private:
+  void ConvertRow(std::size_t index);
+  void Finish(std::size_t index, std::string_view status);
+
+  std::vector<StatusRow> rows_;
+  ConvertSettings settings_;
+  ConversionView& view_;
+  OverwritePrompt& prompt_;
+  TickSource tick_;
+  bool stopRequested_ = false;
+  bool completed_ = false;
+};
+
+// After the run window closed: when the settings ask for it, asks "Delete
+// all source file ?" and on Yes deletes the sources of the rows that ended
+// "Done" and removes their entries from the list. Returns the number deleted.
+std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
+                                   const std::vector<StatusRow>& rows);
+
+// True when every row ended "Done" or "Skipped".
+bool AllRowsSucceeded(const std::vector<StatusRow>& rows);
+
+}  // namespace zandro
