@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "audio/mp3_encoder.h"
+#include "audio/mp3_file.h"
 #include "audio/wav_file.h"
 #include "zplatform/messages.h"
 #include "zplatform/path.h"
@@ -18,6 +20,7 @@ struct ReaderState {
 
 struct WriterState {
   WavWriter wav;
+  Mp3Encoder mp3;
 };
 
 ReaderState& Reader() {
@@ -69,6 +72,8 @@ bool ProbeAudioFile(const std::string& fileName, AudioInfo& info) {
       ok = ProbeWavFile(fileName, info);
       break;
     case AudioKind::Mp3:
+      ok = ProbeMp3File(fileName, info);
+      break;
     case AudioKind::Wma:
       // Not available in this build: the probe fails like an unreadable file.
       info = AudioInfo{};
@@ -88,6 +93,8 @@ bool OpenAudioReader(const std::string& fileName, AudioInfo info, std::uint32_t 
   switch (info.kind) {
     case AudioKind::Wav:
       return reader.wav.Open(fileName, info, startMs);
+    case AudioKind::Mp3:
+      return OpenMp3Decoder(fileName, startMs);
     default:
       return false;
   }
@@ -102,6 +109,9 @@ bool ReadAudioBlock(AudioInfo info, const std::uint8_t*& data, std::uint32_t& by
       byteCount = static_cast<std::uint32_t>(got);
       return got > 0;
     }
+    case AudioKind::Mp3:
+      data = PcmBlockBuffer();
+      return DecodeMp3Block(PcmBlockBuffer(), byteCount);
     default:
       byteCount = 0;
       return false;
@@ -116,6 +126,9 @@ void CloseAudioReader(AudioInfo info) {
     case AudioKind::Wav:
       reader.wav.Close();
       break;
+    case AudioKind::Mp3:
+      CloseMp3Decoder();
+      break;
     default:
       break;
   }
@@ -125,6 +138,8 @@ bool OpenAudioWriter(const std::string& fileName, AudioInfo info) {
   switch (info.kind) {
     case AudioKind::Wav:
       return Writer().wav.Create(fileName, info);
+    case AudioKind::Mp3:
+      return Writer().mp3.Open(fileName, info);
     default:
       return false;
   }
@@ -134,6 +149,8 @@ bool WriteAudioBlock(AudioInfo info, const std::uint8_t* data, std::uint32_t byt
   switch (info.kind) {
     case AudioKind::Wav:
       return Writer().wav.Write(data, byteCount);
+    case AudioKind::Mp3:
+      return Writer().mp3.Encode(data, byteCount);
     default:
       return false;
   }
@@ -143,6 +160,8 @@ bool CloseAudioWriter(AudioInfo info) {
   switch (info.kind) {
     case AudioKind::Wav:
       return Writer().wav.Close();
+    case AudioKind::Mp3:
+      return Writer().mp3.Close();
     default:
       return false;
   }
