@@ -1,68 +1,64 @@
 // zandro-cli: the engine from a terminal.
 
+#include <clocale>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
-#include "audio/audio_io.h"
-#include "engine/conversion_inputs.h"
+#include "cli/commands.h"
+#include "cli/terminal.h"
 #include "zplatform/diagnostics.h"
+#include "zplatform/messages.h"
+
+namespace zandro::cli {
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: zandro-cli COMMAND [ARGUMENT]...\n"
+    "Usage: zandro-cli COMMAND [OPTION]... [ARGUMENT]...\n"
     "Convert and tag WAV, MP3 and WMA files.\n"
     "\n"
     "Commands:\n"
-    "  probe PATH...   show the stream of each file\n"
+    "  probe     show files as the file list shows them\n"
+    "  convert   convert files to WAV, MP3 or WMA\n"
     "\n"
-    "Options:\n"
-    "  -h, --help      show this help and exit\n";
-
-const char* KindName(zandro::AudioKind kind) {
-  switch (kind) {
-    case zandro::AudioKind::Mp3:
-      return "MP3";
-    case zandro::AudioKind::Wav:
-      return "WAV";
-    case zandro::AudioKind::Wma:
-      return "WMA";
-    case zandro::AudioKind::None:
-      break;
-  }
-  return "?";
-}
-
-int Probe(int argc, char** argv) {
-  int status = 0;
-  for (int i = 0; i < argc; ++i) {
-    zandro::AudioInfo info;
-    if (!zandro::ProbeAudioFile(argv[i], info)) {
-      std::fprintf(stderr, "%s: cannot be read\n", argv[i]);
-      status = 1;
-      continue;
-    }
-    std::printf("%s\t%s\t%u\t%s\t%u\t%s\n", argv[i], KindName(info.kind), info.sampleRate,
-                info.channels == 1 ? "mono" : "stereo", info.bitrate,
-                zandro::FormatDuration(info.durationMs / 1000).c_str());
-  }
-  return status;
-}
+    "  -h, --help   show this help and exit\n"
+    "\n"
+    "Run 'zandro-cli COMMAND --help' for the options of a command.\n"
+    "Set ZANDRO_TRACE=1 for trace lines on stderr.\n";
 
 }  // namespace
 
+int UsageError(const char* command, const char* message) {
+  if (message) std::fprintf(stderr, "zandro-cli: %s\n", message);
+  std::fprintf(stderr, "Try 'zandro-cli %s--help' for more information.\n",
+               command ? (std::string(command) + " ").c_str() : "");
+  return 2;
+}
+
+}  // namespace zandro::cli
+
 int main(int argc, char** argv) {
+  std::setlocale(LC_ALL, "");
   // Standard output carries results; diagnostics go with the messages.
   zplatform::SetDiagnosticSink([](std::string_view line) {
     std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
   });
-  if (argc < 2 || std::strcmp(argv[1], "-h") == 0 || std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, argc < 2 ? stderr : stdout);
-    return argc < 2 ? 2 : 0;
+  zandro::cli::TerminalMessages messages;
+  messages.unattendedAnswer = zplatform::MessageAnswer::Yes;  // the user asked for it on the command line
+  zplatform::SetMessageSink(&messages);
+
+  if (argc < 2) {
+    std::fputs(zandro::cli::kUsage, stderr);
+    return 2;
   }
   const std::string command = argv[1];
-  if (command == "probe" && argc > 2) return Probe(argc - 2, argv + 2);
-  std::fprintf(stderr, "zandro-cli: unknown command or missing argument: %s\n%s", argv[1], kUsage);
-  return 2;
+  if (command == "-h" || command == "--help") {
+    std::fputs(zandro::cli::kUsage, stdout);
+    return 0;
+  }
+  if (command == "probe") return zandro::cli::ProbeCommand(argc - 1, argv + 1);
+  if (command == "convert") return zandro::cli::ConvertCommand(argc - 1, argv + 1);
+  std::fprintf(stderr, "zandro-cli: unknown command '%s'\n", argv[1]);
+  return zandro::cli::UsageError(nullptr, nullptr);
 }

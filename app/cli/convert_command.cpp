@@ -1,0 +1,293 @@
+#include <getopt.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/commands.h"
+#include "cli/terminal.h"
+#include "engine/conversion_options.h"
+#include "engine/conversion_run.h"
+#include "engine/file_list.h"
+
+namespace zandro::cli {
+
+namespace {
+
+constexpr const char* kConvertHelp =
+    "Usage: zandro-cli convert --to wav|mp3|wma [OPTION]... PATH...\n"
+    "Convert the files (and the WAV, MP3 and WMA files of the directory trees)\n"
+    "one after the other. Each target keeps its source's rate and channels.\n"
+    "\n"
+    "  -t, --to KIND             target kind: wav, mp3 or wma\n"
+    "  -b, --bitrate KBPS        bit rate for every stream (mp3, wma)\n"
+    "  -b, --bitrate RATE:CHANNELS=KBPS\n"
+    "                            bit rate for one stream, e.g. 44100:stereo=192;\n"
+    "                            repeat for each stream\n"
+    "  -o, --out DIR             write the targets into DIR (made when missing);\n"
+    "                            without it, targets go beside their sources\n"
+    "  -n, --names-from-tags     name the targets from their tags\n"
+    "      --tags LIST           tags that make the name, a comma list of author,\n"
+    "                            year, album, track, title (default: all five;\n"
+    "                            the order is always author, year, album, track, title)\n"
+    "      --splitter TEXT       text between the tags (default \"-\")\n"
+    "      --if-exists ANSWER    when a target exists: ask, skip, overwrite or\n"
+    "                            rename:NAME (default: ask on a terminal, else skip)\n"
+    "      --delete-sources      delete the sources that were converted, after asking\n"
+    "  -h, --help                show this help and exit\n"
+    "\n"
+    "One line per file: status, source, target (tab separated). Ctrl+C cancels.\n"
+    "Exit status: 0 when every file is Done or Skipped, 1 otherwise, 2 for wrong usage.\n";
+
+enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources };
+
+struct StreamRate {
+  bool forAll = true;
+  StreamKey stream;
+  std::string kbps;
+};
+
+bool IsDirectory(const char* path) {
+  struct stat status {};
+  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+bool AllDigits(const std::string& text) {
+  return !text.empty() && text.size() < 10 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+bool ParseBitrate(const std::string& text, StreamRate& out) {
+  const std::size_t colon = text.find(':');
+  const std::size_t equals = text.find('=');
+  if (colon == std::string::npos && equals == std::string::npos) {
+    out = {true, {}, text};
+    return AllDigits(text);
+  }
+  if (colon == std::string::npos || equals == std::string::npos || equals < colon) return false;
+  const std::string rate = text.substr(0, colon);
+  const std::string channels = text.substr(colon + 1, equals - colon - 1);
+  out.forAll = false;
+  out.kbps = text.substr(equals + 1);
+  if (!AllDigits(rate) || !AllDigits(out.kbps)) return false;
+  out.stream.sampleRate = static_cast<std::uint32_t>(std::stoul(rate));
+  if (channels == "stereo" || channels == "2") {
+    out.stream.channels = 2;
+  } else if (channels == "mono" || channels == "1") {
+    out.stream.channels = 1;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+bool ParseTags(const std::string& list, TagRuleSettings& rule) {
+  rule.author = rule.year = rule.album = rule.track = rule.title = false;
+  std::stringstream items(list);
+  for (std::string item; std::getline(items, item, ',');) {
+    if (item == "author") {
+      rule.author = true;
+    } else if (item == "year") {
+      rule.year = true;
+    } else if (item == "album") {
+      rule.album = true;
+    } else if (item == "track") {
+      rule.track = true;
+    } else if (item == "title") {
+      rule.title = true;
+    } else {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool ParseIfExists(const std::string& text, IfExists& out) {
+  if (text == "ask") {
+    out.mode = IfExists::Mode::Ask;
+  } else if (text == "skip") {
+    out.mode = IfExists::Mode::Skip;
+  } else if (text == "overwrite") {
+    out.mode = IfExists::Mode::Overwrite;
+  } else if (text.rfind("rename:", 0) == 0 && text.size() > 7) {
+    out.mode = IfExists::Mode::Rename;
+    out.newName = text.substr(7);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// The WMA library is not part of the program yet.
+bool WmaTargetsAvailable() { return false; }
+
+std::vector<std::string> OfferedBitrates(AudioKind target, StreamKey stream) {
+  if (target == AudioKind::Mp3) return Mp3BitrateChoices(stream.sampleRate);
+  return {};
+}
+
+std::string Join(const std::vector<std::string>& items) {
+  std::string out;
+  for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
+  return out;
+}
+
+// Fills the stream table from the --bitrate options and refuses a bit rate
+// the target does not offer for its stream; false stops before any work.
+bool FillBitrates(AudioKind target, const std::vector<StreamRate>& rates, std::vector<StreamBitrateRow>& table) {
+  for (const StreamRate& rate : rates) {
+    bool matched = false;
+    for (StreamBitrateRow& row : table) {
+      const StreamKey stream = StreamOf(row);
+      if (!rate.forAll && (stream.sampleRate != rate.stream.sampleRate || stream.channels != rate.stream.channels)) {
+        continue;
+      }
+      matched = true;
+      row.bitrateText = rate.kbps;
+    }
+    if (!matched && !rate.forAll) {
+      std::fprintf(stderr, "zandro-cli: no file has the stream %u Hz %s; --bitrate %s:%s=%s is not used\n",
+                   rate.stream.sampleRate, rate.stream.channels == 2 ? "stereo" : "mono",
+                   std::to_string(rate.stream.sampleRate).c_str(), rate.stream.channels == 2 ? "stereo" : "mono",
+                   rate.kbps.c_str());
+    }
+  }
+  if (target == AudioKind::Wav) return true;
+  for (const StreamBitrateRow& row : table) {
+    if (row.bitrateText == kUnsetBitrate) continue;  // reported by the check that follows
+    const std::vector<std::string> offered = OfferedBitrates(target, StreamOf(row));
+    if (std::find(offered.begin(), offered.end(), row.bitrateText) == offered.end()) {
+      std::fprintf(stderr, "zandro-cli: %s Hz %s cannot be encoded at %s kbit/s; choose one of: %s\n",
+                   row.sampleRateText.c_str(), row.channelsText.c_str(), row.bitrateText.c_str(),
+                   offered.empty() ? "(none)" : Join(offered).c_str());
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+int ConvertCommand(int argc, char** argv) {
+  static const option kOptions[] = {{"to", required_argument, nullptr, 't'},
+                                    {"bitrate", required_argument, nullptr, 'b'},
+                                    {"out", required_argument, nullptr, 'o'},
+                                    {"names-from-tags", no_argument, nullptr, 'n'},
+                                    {"tags", required_argument, nullptr, kTags},
+                                    {"splitter", required_argument, nullptr, kSplitter},
+                                    {"if-exists", required_argument, nullptr, kIfExists},
+                                    {"delete-sources", no_argument, nullptr, kDeleteSources},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {nullptr, 0, nullptr, 0}};
+  ConvertSettings settings;
+  TagRuleSettings rule;
+  std::vector<StreamRate> rates;
+  IfExists ifExists;
+  ifExists.mode = StdinIsTerminal() && StderrIsTerminal() ? IfExists::Mode::Ask : IfExists::Mode::Skip;
+  bool haveTarget = false;
+  bool tagOptions = false;
+
+  optind = 1;
+  for (int c; (c = getopt_long(argc, argv, "t:b:o:nh", kOptions, nullptr)) != -1;) {
+    const std::string value = optarg ? optarg : "";
+    switch (c) {
+      case 't':
+        haveTarget = true;
+        if (value == "wav") {
+          settings.targetKind = AudioKind::Wav;
+        } else if (value == "mp3") {
+          settings.targetKind = AudioKind::Mp3;
+        } else if (value == "wma") {
+          settings.targetKind = AudioKind::Wma;
+        } else {
+          return UsageError("convert", ("unknown target kind '" + value + "'").c_str());
+        }
+        break;
+      case 'b': {
+        StreamRate rate;
+        if (!ParseBitrate(value, rate)) {
+          return UsageError("convert", ("invalid bit rate '" + value + "'").c_str());
+        }
+        rates.push_back(rate);
+        break;
+      }
+      case 'o':
+        if (value.empty()) return UsageError("convert", "empty output directory");
+        settings.sameDirectory = false;
+        settings.outputDirectory = value;
+        break;
+      case 'n':
+        settings.sameFileName = false;
+        break;
+      case kTags:
+        tagOptions = true;
+        if (!ParseTags(value, rule)) return UsageError("convert", ("invalid tag list '" + value + "'").c_str());
+        break;
+      case kSplitter:
+        tagOptions = true;
+        rule.splitter = value;
+        break;
+      case kIfExists:
+        if (!ParseIfExists(value, ifExists)) {
+          return UsageError("convert", ("invalid --if-exists answer '" + value + "'").c_str());
+        }
+        break;
+      case kDeleteSources:
+        settings.deleteSources = true;
+        break;
+      case 'h':
+        std::fputs(kConvertHelp, stdout);
+        return 0;
+      default:
+        return UsageError("convert", nullptr);
+    }
+  }
+  if (!haveTarget) return UsageError("convert", "missing --to");
+  if (optind >= argc) return UsageError("convert", "missing PATH");
+  if (tagOptions && settings.sameFileName) return UsageError("convert", "--tags and --splitter need --names-from-tags");
+  if (settings.targetKind == AudioKind::Wma && !WmaTargetsAvailable()) {
+    std::fputs("zandro-cli: WMA is not available in this build: no WMA library was found\n", stderr);
+    return 1;
+  }
+
+  FileList list;
+  bool allListed = true;
+  for (int i = optind; i < argc; ++i) {
+    if (IsDirectory(argv[i])) {
+      list.AddDirectory(argv[i], ScanFilter::All);
+    } else if (!list.AddFile(argv[i])) {
+      std::fprintf(stderr, "zandro-cli: %s: not listed (not a readable audio file, or listed already)\n", argv[i]);
+      allListed = false;
+    }
+  }
+  if (list.empty()) {
+    std::fputs("zandro-cli: nothing to convert\n", stderr);
+    return 1;
+  }
+
+  settings.streamBitrates = BuildStreamTable(list, false);
+  if (!FillBitrates(settings.targetKind, rates, settings.streamBitrates)) return 2;
+  if (!CheckAllBitratesSet(settings)) return 2;
+
+  std::vector<StatusRow> rows;
+  if (!BuildStatusRows(list, settings, rule, rows)) return 1;
+
+  TerminalPrompt prompt(ifExists);
+  std::vector<StatusRow> finished;
+  {
+    TerminalRunView view(rows);
+    ConversionRun run(rows, settings, view, prompt);
+    view.Attach(&run);
+    run.Run();
+    view.ReportUnstarted();
+    finished = run.Rows();
+  }
+  DeleteConvertedSources(list, settings, finished);
+  return AllRowsSucceeded(finished) && allListed ? 0 : 1;
+}
+
+}  // namespace zandro::cli
