@@ -5,6 +5,7 @@
 #include "audio/mp3_encoder.h"
 #include "audio/mp3_file.h"
 #include "audio/wav_file.h"
+#include "audio/wma_bridge.h"
 #include "zplatform/messages.h"
 #include "zplatform/path.h"
 #include "zplatform/text.h"
@@ -75,9 +76,11 @@ bool ProbeAudioFile(const std::string& fileName, AudioInfo& info) {
       ok = ProbeMp3File(fileName, info);
       break;
     case AudioKind::Wma:
-      // Not available in this build: the probe fails like an unreadable file.
-      info = AudioInfo{};
-      ok = false;
+      if (WmaAvailable()) {
+        ok = Wma().CheckWMAFileInfo(fileName.c_str(), &info);
+      } else {
+        info = AudioInfo{};  // without the library a WMA file reads like an unreadable one
+      }
       break;
     case AudioKind::None:
       zplatform::ShowMessage(zplatform::MessageKind::Plain, "We can only accept mp3 and wav file");
@@ -95,6 +98,8 @@ bool OpenAudioReader(const std::string& fileName, AudioInfo info, std::uint32_t 
       return reader.wav.Open(fileName, info, startMs);
     case AudioKind::Mp3:
       return OpenMp3Decoder(fileName, startMs);
+    case AudioKind::Wma:
+      return WmaAvailable() && Wma().InitWMAReadFile(fileName.c_str(), &info, static_cast<std::int32_t>(startMs));
     default:
       return false;
   }
@@ -112,6 +117,14 @@ bool ReadAudioBlock(AudioInfo info, const std::uint8_t*& data, std::uint32_t& by
     case AudioKind::Mp3:
       data = PcmBlockBuffer();
       return DecodeMp3Block(PcmBlockBuffer(), byteCount);
+    case AudioKind::Wma: {
+      std::uint8_t* block = nullptr;
+      std::int32_t count = 0;
+      const bool ok = WmaAvailable() && Wma().ReadWMAFile(&info, &block, &count);
+      data = block;
+      byteCount = ok && block && count > 0 ? static_cast<std::uint32_t>(count) : 0;
+      return ok;
+    }
     default:
       byteCount = 0;
       return false;
@@ -129,6 +142,9 @@ void CloseAudioReader(AudioInfo info) {
     case AudioKind::Mp3:
       CloseMp3Decoder();
       break;
+    case AudioKind::Wma:
+      if (WmaAvailable()) Wma().CloseWMAReadFile(&info);
+      break;
     default:
       break;
   }
@@ -140,6 +156,8 @@ bool OpenAudioWriter(const std::string& fileName, AudioInfo info) {
       return Writer().wav.Create(fileName, info);
     case AudioKind::Mp3:
       return Writer().mp3.Open(fileName, info);
+    case AudioKind::Wma:
+      return WmaAvailable() && Wma().InitWMAWriteFile(fileName.c_str(), &info);
     default:
       return false;
   }
@@ -151,6 +169,9 @@ bool WriteAudioBlock(AudioInfo info, const std::uint8_t* data, std::uint32_t byt
       return Writer().wav.Write(data, byteCount);
     case AudioKind::Mp3:
       return Writer().mp3.Encode(data, byteCount);
+    case AudioKind::Wma:
+      return WmaAvailable() && byteCount <= 0x7FFFFFFFu &&
+             Wma().WriteWMAFile(&info, data, static_cast<std::int32_t>(byteCount));
     default:
       return false;
   }
@@ -162,6 +183,9 @@ bool CloseAudioWriter(AudioInfo info) {
       return Writer().wav.Close();
     case AudioKind::Mp3:
       return Writer().mp3.Close();
+    case AudioKind::Wma:
+      // The library answers 1 when the file was finished, 0 otherwise.
+      return WmaAvailable() && Wma().CloseWMAWriteFile() == 1;
     default:
       return false;
   }

@@ -2,24 +2,26 @@
 
 #include <cstring>
 
+#include "audio/wma_bridge.h"
+
 namespace zandro {
 
-bool ReadSongTags(const std::string& /*fileName*/, AudioInfo info, SongTags& tags) {
+bool ReadSongTags(const std::string& fileName, AudioInfo info, SongTags& tags) {
   std::memset(&tags, 0, sizeof tags);
   switch (info.kind) {
     case AudioKind::Mp3:
     case AudioKind::Wma:
-      return false;  // tag access for these kinds is not available in this build
+      return WmaAvailable() && Wma().GetWmaSongInfo(fileName.c_str(), &info, &tags);
     default:
       return true;
   }
 }
 
-bool WriteSongTags(const std::string& /*fileName*/, AudioInfo info, SongTags /*tags*/) {
+bool WriteSongTags(const std::string& fileName, AudioInfo info, SongTags tags) {
   switch (info.kind) {
     case AudioKind::Mp3:
     case AudioKind::Wma:
-      return false;
+      return WmaAvailable() && Wma().SetWmaSongInfo(fileName.c_str(), &info, &tags);
     default:
       return true;
   }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/commands.h"
+#include "audio/wma_bridge.h"
 #include "cli/terminal.h"
 #include "engine/conversion_options.h"
 #include "engine/conversion_run.h"
@@ -122,14 +123,6 @@ bool ParseIfExists(const std::string& text, IfExists& out) {
   return true;
 }
 
-// The WMA library is not part of the program yet.
-bool WmaTargetsAvailable() { return false; }
-
-std::vector<std::string> OfferedBitrates(AudioKind target, StreamKey stream) {
-  if (target == AudioKind::Mp3) return Mp3BitrateChoices(stream.sampleRate);
-  return {};
-}
-
 std::string Join(const std::vector<std::string>& items) {
   std::string out;
   for (const std::string& item : items) out += (out.empty() ? "" : " ") + item;
@@ -159,7 +152,7 @@ bool FillBitrates(AudioKind target, const std::vector<StreamRate>& rates, std::v
   if (target == AudioKind::Wav) return true;
   for (const StreamBitrateRow& row : table) {
     if (row.bitrateText == kUnsetBitrate) continue;  // reported by the check that follows
-    const std::vector<std::string> offered = OfferedBitrates(target, StreamOf(row));
+    const std::vector<std::string> offered = BitrateChoices(target, StreamOf(row));
     if (std::find(offered.begin(), offered.end(), row.bitrateText) == offered.end()) {
       std::fprintf(stderr, "zandro-cli: %s Hz %s cannot be encoded at %s kbit/s; choose one of: %s\n",
                    row.sampleRateText.c_str(), row.channelsText.c_str(), row.bitrateText.c_str(),
@@ -249,8 +242,9 @@ int ConvertCommand(int argc, char** argv) {
   if (!haveTarget) return UsageError("convert", "missing --to");
   if (optind >= argc) return UsageError("convert", "missing PATH");
   if (tagOptions && settings.sameFileName) return UsageError("convert", "--tags and --splitter need --names-from-tags");
-  if (settings.targetKind == AudioKind::Wma && !WmaTargetsAvailable()) {
-    std::fputs("zandro-cli: WMA is not available in this build: no WMA library was found\n", stderr);
+  if (settings.targetKind == AudioKind::Wma && !WmaAvailable()) {
+    std::fputs("zandro-cli: WMA is not available: libwmvcore.so or libtalvex.so was not found beside the program\n",
+               stderr);
     return 1;
   }
 

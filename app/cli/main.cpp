@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "audio/wma_bridge.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
 #include "zplatform/diagnostics.h"
@@ -47,6 +48,7 @@ int main(int argc, char** argv) {
   zandro::cli::TerminalMessages messages;
   messages.unattendedAnswer = zplatform::MessageAnswer::Yes;  // the user asked for it on the command line
   zplatform::SetMessageSink(&messages);
+  zandro::LoadWmaLibrary();  // WMA files and targets work only when it binds
 
   if (argc < 2) {
     std::fputs(zandro::cli::kUsage, stderr);

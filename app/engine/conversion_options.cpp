@@ -4,6 +4,7 @@
 #include <unordered_set>
 
 #include "audio/rounding.h"
+#include "audio/wma_bridge.h"
 #include "zplatform/messages.h"
 
 namespace zandro {
@@ -45,6 +46,36 @@ void WmaBitrateChoices::Add(std::int32_t bitrate, std::int32_t channels, std::in
   }
   const std::string text = std::to_string(RoundHalfEven<long long>(bitrate / 1000.0));
   if (std::find(choices_.begin(), choices_.end(), text) == choices_.end()) choices_.push_back(text);
+}
+
+namespace {
+// The enumeration calls back on the caller's thread before it returns, so
+// one collection at a time is all there is.
+WmaBitrateChoices* collecting = nullptr;
+}  // namespace
+
+void AddWmaBitrate(std::int32_t bitrate, std::int32_t channels, std::int32_t samplesPerSec) {
+  if (collecting) collecting->Add(bitrate, channels, samplesPerSec);
+}
+
+std::vector<std::string> WmaChoicesFor(StreamKey stream) {
+  if (!WmaAvailable()) return {};
+  WmaBitrateChoices choices(stream);
+  collecting = &choices;
+  Wma().EnumWMAFormat(&AddWmaBitrate);
+  collecting = nullptr;
+  return choices.Choices();
+}
+
+std::vector<std::string> BitrateChoices(AudioKind target, StreamKey stream) {
+  switch (target) {
+    case AudioKind::Mp3:
+      return Mp3BitrateChoices(stream.sampleRate);
+    case AudioKind::Wma:
+      return WmaChoicesFor(stream);
+    default:
+      return {};
+  }
 }
 
 bool CheckAllBitratesSet(const ConvertSettings& settings) {

@@ -41,6 +41,17 @@ class WmaBitrateChoices {
   std::vector<std::string> choices_;
 };
 
+// The callback handed to the WMA library's format enumeration: adds the
+// format to the collection being filled by WmaChoicesFor.
+void AddWmaBitrate(std::int32_t bitrate, std::int32_t channels, std::int32_t samplesPerSec);
+
+// The WMA choices the library offers for one stream (empty without it).
+std::vector<std::string> WmaChoicesFor(StreamKey stream);
+
+// The choices of a target kind for one stream: the WMA library's, the MP3
+// lists, none for WAV.
+std::vector<std::string> BitrateChoices(AudioKind target, StreamKey stream);
+
 // For MP3 and WMA targets every row needs a bit rate; shows "Please set all
 // bitrate for converting first" and returns false when one is "unset".
 bool CheckAllBitratesSet(const ConvertSettings& settings);
