@@ -22,11 +22,13 @@ constexpr const char* kUsage =
     "Commands:\n"
     "  probe     show files as the file list shows them\n"
     "  convert   convert files to WAV, MP3 or WMA\n"
+    "  formats   list the WMA encoder formats\n"
+    "  tags      show or set the tags of MP3 and WMA files\n"
     "\n"
     "  -h, --help   show this help and exit\n"
     "\n"
     "Run 'zandro-cli COMMAND --help' for the options of a command.\n"
-    "Set ZANDRO_TRACE=1 for trace lines on stderr.\n";
+    "Set ZANDRO_TRACE=1 for diagnostic and trace lines on stderr.\n";
 
 }  // namespace
 
@@ -41,9 +43,11 @@ int UsageError(const char* command, const char* message) {
 
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "");
-  // Standard output carries results; diagnostics go with the messages.
+  // Standard output carries results. The libraries' diagnostic lines (one
+  // per header attribute of every WMA file) would bury the messages, so they
+  // go to stderr only when asked for.
   zplatform::SetDiagnosticSink([](std::string_view line) {
-    std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
+    if (zplatform::TraceEnabled()) std::fprintf(stderr, "%.*s\n", static_cast<int>(line.size()), line.data());
   });
   zandro::cli::TerminalMessages messages;
   messages.unattendedAnswer = zplatform::MessageAnswer::Yes;  // the user asked for it on the command line
@@ -61,6 +65,8 @@ int main(int argc, char** argv) {
   }
   if (command == "probe") return zandro::cli::ProbeCommand(argc - 1, argv + 1);
   if (command == "convert") return zandro::cli::ConvertCommand(argc - 1, argv + 1);
+  if (command == "formats") return zandro::cli::FormatsCommand(argc - 1, argv + 1);
+  if (command == "tags") return zandro::cli::TagsCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "zandro-cli: unknown command '%s'\n", argv[1]);
   return zandro::cli::UsageError(nullptr, nullptr);
 }
