@@ -9,6 +9,7 @@ int ProbeCommand(int argc, char** argv);
 int ConvertCommand(int argc, char** argv);
 int FormatsCommand(int argc, char** argv);
 int TagsCommand(int argc, char** argv);
+int RenameCommand(int argc, char** argv);
 
 // Prints "zandro-cli: MESSAGE" and a hint to --help on stderr; returns 2.
 int UsageError(const char* command, const char* message);

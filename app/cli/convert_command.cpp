@@ -1,5 +1,4 @@
 #include <getopt.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -8,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "audio/wma_bridge.h"
 #include "cli/terminal.h"
@@ -52,11 +52,6 @@ struct StreamRate {
   std::string kbps;
 };
 
-bool IsDirectory(const char* path) {
-  struct stat status {};
-  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
-}
-
 bool AllDigits(const std::string& text) {
   return !text.empty() && text.size() < 10 &&
          std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
@@ -80,43 +75,6 @@ bool ParseBitrate(const std::string& text, StreamRate& out) {
     out.stream.channels = 2;
   } else if (channels == "mono" || channels == "1") {
     out.stream.channels = 1;
-  } else {
-    return false;
-  }
-  return true;
-}
-
-bool ParseTags(const std::string& list, TagRuleSettings& rule) {
-  rule.author = rule.year = rule.album = rule.track = rule.title = false;
-  std::stringstream items(list);
-  for (std::string item; std::getline(items, item, ',');) {
-    if (item == "author") {
-      rule.author = true;
-    } else if (item == "year") {
-      rule.year = true;
-    } else if (item == "album") {
-      rule.album = true;
-    } else if (item == "track") {
-      rule.track = true;
-    } else if (item == "title") {
-      rule.title = true;
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-bool ParseIfExists(const std::string& text, IfExists& out) {
-  if (text == "ask") {
-    out.mode = IfExists::Mode::Ask;
-  } else if (text == "skip") {
-    out.mode = IfExists::Mode::Skip;
-  } else if (text == "overwrite") {
-    out.mode = IfExists::Mode::Overwrite;
-  } else if (text.rfind("rename:", 0) == 0 && text.size() > 7) {
-    out.mode = IfExists::Mode::Rename;
-    out.newName = text.substr(7);
   } else {
     return false;
   }
@@ -249,15 +207,7 @@ int ConvertCommand(int argc, char** argv) {
   }
 
   FileList list;
-  bool allListed = true;
-  for (int i = optind; i < argc; ++i) {
-    if (IsDirectory(argv[i])) {
-      list.AddDirectory(argv[i], ScanFilter::All);
-    } else if (!list.AddFile(argv[i])) {
-      std::fprintf(stderr, "zandro-cli: %s: not listed (not a readable audio file, or listed already)\n", argv[i]);
-      allListed = false;
-    }
-  }
+  const bool allListed = AddPaths(list, optind, argc, argv);
   if (list.empty()) {
     std::fputs("zandro-cli: nothing to convert\n", stderr);
     return 1;

@@ -24,6 +24,7 @@ constexpr const char* kUsage =
     "  convert   convert files to WAV, MP3 or WMA\n"
     "  formats   list the WMA encoder formats\n"
     "  tags      show or set the tags of MP3 and WMA files\n"
+    "  rename    rename MP3 and WMA files from their tags\n"
     "\n"
     "  -h, --help   show this help and exit\n"
     "\n"
@@ -67,6 +68,7 @@ int main(int argc, char** argv) {
   if (command == "convert") return zandro::cli::ConvertCommand(argc - 1, argv + 1);
   if (command == "formats") return zandro::cli::FormatsCommand(argc - 1, argv + 1);
   if (command == "tags") return zandro::cli::TagsCommand(argc - 1, argv + 1);
+  if (command == "rename") return zandro::cli::RenameCommand(argc - 1, argv + 1);
   std::fprintf(stderr, "zandro-cli: unknown command '%s'\n", argv[1]);
   return zandro::cli::UsageError(nullptr, nullptr);
 }

@@ -1,10 +1,10 @@
 #include <getopt.h>
-#include <sys/stat.h>
 
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <string>
 
+#include "cli/arguments.h"
 #include "cli/commands.h"
 #include "engine/file_list.h"
 
@@ -23,11 +23,6 @@ constexpr const char* kProbeHelp =
     "  -h, --help   show this help and exit\n"
     "\n"
     "Exit status: 0 when every named file was listed, 1 otherwise, 2 for wrong usage.\n";
-
-bool IsDirectory(const char* path) {
-  struct stat status {};
-  return stat(path, &status) == 0 && S_ISDIR(status.st_mode);
-}
 
 nlohmann::ordered_json AsJson(const FileList& list, std::size_t row) {
   const FileListEntry& entry = list.at(row);
@@ -71,15 +66,7 @@ int ProbeCommand(int argc, char** argv) {
   if (optind >= argc) return UsageError("probe", "missing PATH");
 
   FileList list;
-  int status = 0;
-  for (int i = optind; i < argc; ++i) {
-    if (IsDirectory(argv[i])) {
-      list.AddDirectory(argv[i], ScanFilter::All);
-    } else if (!list.AddFile(argv[i])) {
-      std::fprintf(stderr, "zandro-cli: %s: not listed (not a readable audio file, or listed already)\n", argv[i]);
-      status = 1;
-    }
-  }
+  const int status = AddPaths(list, optind, argc, argv) ? 0 : 1;
 
   if (json) {
     nlohmann::ordered_json array = nlohmann::ordered_json::array();

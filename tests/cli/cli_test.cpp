@@ -251,3 +251,82 @@ TEST(Cli, DeleteSourcesRemovesOnlyWhatWasConverted) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, WmaFormatsAndTagsCommands) {
+  TempDir dir;
+  const Result formats = Cli(dir, "formats --rate 44100 --channels 2");
+  ASSERT_EQ(formats.status, 0) << formats.err;
+  EXPECT_NE(formats.out.find("128000\t2\t44100\n"), std::string::npos);
+  for (const std::string& line : Lines(formats.out)) EXPECT_NE(line.find("\t2\t44100"), std::string::npos) << line;
+
+  fs::copy_file(ZANDRO_REAL_FIXTURES "/silence-1.wma", dir.File("a.wma"));
+  Tone(dir, "a.wav", 44100, 2, 0.5);
+  const Result set = Cli(dir, "tags --title 'New title' --year 2001 a.wma");
+  EXPECT_EQ(set.status, 0) << set.err;
+  EXPECT_EQ(set.out, "a.wma\tNew title\t\t\t2001\t\n");
+  EXPECT_EQ(Cli(dir, "tags --album Album a.wma").out, "a.wma\tNew title\t\tAlbum\t2001\t\n");  // others kept
+  const Result wav = Cli(dir, "tags --title x a.wav");
+  EXPECT_EQ(wav.status, 1);
+  EXPECT_NE(wav.err.find("a.wav"), std::string::npos);
+}
+
+TEST(Cli, TagsTravelBetweenMp3AndWmaAndNameTheTargets) {
+  TempDir dir;
+  Tone(dir, "src/song.wav", 44100, 2, 1.0);
+  ASSERT_EQ(Cli(dir, "convert --to mp3 --bitrate 128 --out mp3 src").status, 0);
+  // A WAV source gives five empty fields.
+  EXPECT_EQ(Cli(dir, "tags mp3/song.mp3").out, "mp3/song.mp3\t\t\t\t\t\n");
+  ASSERT_EQ(Cli(dir, "tags --title T --author X --album B --year 1999 --track 3 mp3/song.mp3").status, 0);
+
+  const Result toWma = Cli(dir, "convert --to wma --bitrate 128 --out wma --names-from-tags --tags author,track mp3");
+  ASSERT_EQ(toWma.status, 0) << toWma.err;
+  EXPECT_EQ(toWma.out, "Done\tmp3/song.mp3\twma/X-3.wma\n");
+  EXPECT_EQ(Cli(dir, "tags wma/X-3.wma").out, "wma/X-3.wma\tT\tX\tB\t1999\t3\n");
+
+  const Result back = Cli(dir, "convert --to mp3 --bitrate 128 --out back wma");
+  ASSERT_EQ(back.status, 0) << back.err;
+  EXPECT_EQ(Cli(dir, "tags back/X-3.mp3").out, "back/X-3.mp3\tT\tX\tB\t1999\t3\n");
+  // Each lossy hop adds its encoder's delay and frame padding (the MP3s carry
+  // no gapless header by design), some 50 ms apiece.
+  const Probe mp3 = FfProbe(dir, dir.File("back/X-3.mp3"));
+  EXPECT_EQ(mp3.rate, 44100);
+  EXPECT_NEAR(mp3.seconds, 1.0, 0.2);
+
+  const Result wav = Cli(dir, "convert --to wav --out wav wma");
+  ASSERT_EQ(wav.status, 0) << wav.err;
+  const Probe decoded = FfProbe(dir, dir.File("wav/X-3.wav"));
+  EXPECT_EQ(decoded.channels, 2);
+  EXPECT_NEAR(decoded.seconds, 1.0, 0.15);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Cli, RenameFromTags) {
+  TempDir dir;
+  fs::copy_file(ZANDRO_REAL_FIXTURES "/xing.mp3", dir.File("track01.MP3"));
+  fs::copy_file(ZANDRO_REAL_FIXTURES "/xing.mp3", dir.File("untagged.mp3"));
+  ASSERT_EQ(Cli(dir, "tags --author Abc --title Xyz --year 1999 track01.MP3").status, 0);
+
+  const Result dry = Cli(dir, "rename --dry-run --tags author,title track01.MP3 untagged.mp3");
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out, "track01.MP3\tAbc-Xyz.MP3\n");
+  EXPECT_TRUE(fs::exists(dir.File("track01.MP3")));
+
+  const Result renamed = Cli(dir, "rename --tags author,title --splitter ' - ' track01.MP3 untagged.mp3");
+  EXPECT_EQ(renamed.status, 0) << renamed.err;
+  EXPECT_EQ(renamed.out, "track01.MP3\tAbc - Xyz.MP3\n");
+  EXPECT_TRUE(fs::exists(dir.File("Abc - Xyz.MP3")));
+  EXPECT_TRUE(fs::exists(dir.File("untagged.mp3")));
+
+  Tone(dir, "a.wav", 44100, 1, 0.2);
+  const Result wav = Cli(dir, "rename a.wav untagged.mp3");
+  EXPECT_EQ(wav.status, 1);
+  EXPECT_NE(wav.err.find("Can't set tag information to wav file !"), std::string::npos);
+  EXPECT_EQ(Cli(dir, "rename --tags genre a.wav").status, 2);
+}
+
+}  // namespace

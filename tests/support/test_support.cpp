@@ -33,8 +33,9 @@ zplatform::MessageAnswer MessageRecorder::Show(zplatform::MessageKind kind,
 }
 
 bool MessageRecorder::InputQuery(std::string_view caption, std::string_view prompt,
-                                 std::string& value, std::size_t /*maxBytes*/) {
+                                 std::string& value, std::size_t maxBytes) {
   messages.push_back({zplatform::MessageKind::Plain, std::string(caption), std::string(prompt)});
+  inputLimits.push_back(maxBytes);
   if (inputAnswers.empty()) return false;
   value = inputAnswers.front();
   inputAnswers.erase(inputAnswers.begin());

@@ -53,6 +53,7 @@ class MessageRecorder : public zplatform::MessageSink {
   std::vector<RecordedMessage> messages;
   zplatform::MessageAnswer confirmAnswer = zplatform::MessageAnswer::Yes;
   std::vector<std::string> inputAnswers;  // consumed front to back; none = Cancel
+  std::vector<std::size_t> inputLimits;   // the byte limit of each input query
 
  private:
   zplatform::MessageSink* previous_;

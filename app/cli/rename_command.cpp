@@ -1,0 +1,104 @@
+#include <getopt.h>
+
+#include <cstdio>
+#include <string>
+
+#include "cli/arguments.h"
+#include "cli/commands.h"
+#include "cli/terminal.h"
+#include "engine/auto_rename.h"
+#include "engine/file_list.h"
+
+namespace zandro::cli {
+
+namespace {
+
+constexpr const char* kRenameHelp =
+    "Usage: zandro-cli rename [OPTION]... PATH...\n"
+    "Rename MP3 and WMA files from their tags, in the order author, year, album,\n"
+    "track, title, joined by the splitter; the extension is kept. A file whose\n"
+    "chosen tags are all empty keeps its name. Prints the old and the new path\n"
+    "of each renamed file, separated by a tab.\n"
+    "\n"
+    "      --tags LIST           the tags that make the name, a comma list of\n"
+    "                            author, year, album, track, title (default: all)\n"
+    "      --splitter TEXT       text between the tags (default \"-\")\n"
+    "      --if-exists ANSWER    when the new name is taken: ask, skip, overwrite or\n"
+    "                            rename:NAME (default: ask on a terminal, else skip)\n"
+    "  -n, --dry-run             print the new names, rename nothing\n"
+    "  -h, --help                show this help and exit\n";
+
+enum OptionId { kTags = 1000, kSplitter, kIfExists };
+
+// The rule as the options give it, in place of the rule dialog.
+class FixedRule : public TagRuleDialog {
+ public:
+  explicit FixedRule(TagRuleSettings rule) : rule_(std::move(rule)) {}
+  bool Edit(TagRuleSettings& rule) override {
+    rule = rule_;
+    return true;
+  }
+
+ private:
+  TagRuleSettings rule_;
+};
+
+}  // namespace
+
+int RenameCommand(int argc, char** argv) {
+  static const option kOptions[] = {{"tags", required_argument, nullptr, kTags},
+                                    {"splitter", required_argument, nullptr, kSplitter},
+                                    {"if-exists", required_argument, nullptr, kIfExists},
+                                    {"dry-run", no_argument, nullptr, 'n'},
+                                    {"help", no_argument, nullptr, 'h'},
+                                    {nullptr, 0, nullptr, 0}};
+  TagRuleSettings rule;
+  IfExists ifExists;
+  ifExists.mode = StdinIsTerminal() && StderrIsTerminal() ? IfExists::Mode::Ask : IfExists::Mode::Skip;
+  bool dryRun = false;
+  optind = 1;
+  for (int c; (c = getopt_long(argc, argv, "nh", kOptions, nullptr)) != -1;) {
+    const std::string value = optarg ? optarg : "";
+    switch (c) {
+      case kTags:
+        if (!ParseTags(value, rule)) return UsageError("rename", ("invalid tag list '" + value + "'").c_str());
+        break;
+      case kSplitter:
+        rule.splitter = value;
+        break;
+      case kIfExists:
+        if (!ParseIfExists(value, ifExists)) {
+          return UsageError("rename", ("invalid --if-exists answer '" + value + "'").c_str());
+        }
+        break;
+      case 'n':
+        dryRun = true;
+        break;
+      case 'h':
+        std::fputs(kRenameHelp, stdout);
+        return 0;
+      default:
+        return UsageError("rename", nullptr);
+    }
+  }
+  if (optind >= argc) return UsageError("rename", "missing PATH");
+
+  FileList list;
+  const bool allListed = AddPaths(list, optind, argc, argv);
+  if (list.empty()) {
+    std::fputs("zandro-cli: nothing to rename\n", stderr);
+    return 1;
+  }
+  list.SelectByKind(KindChoice::All);
+  // A WAV file among them refuses the whole command, with its message.
+  bool refused = false;
+  for (std::size_t i = 0; i < list.size(); ++i) refused |= list.at(i).Text(Column::Type) == "WAV";
+  FixedRule dialog(rule);
+  TerminalPrompt prompt(ifExists);
+  TagRuleSettings used = rule;
+  const auto renamed = AutoRename(list, used, dialog, prompt, dryRun);
+  for (const RenameResult& result : renamed) std::printf("%s\t%s\n", result.oldPath.c_str(), result.newPath.c_str());
+  return allListed && !refused ? 0 : 1;
+}
+
+}  // namespace zandro::cli
