@@ -166,7 +166,9 @@ TEST_F(Talvex, ReadsEveryBlockOnceInOrder) {
     const std::uint64_t frame = 4096ull * info.channels * 2;
     EXPECT_LE(ours, theirs + frame);
     EXPECT_GE(ours + frame, theirs);
-    if (theirs > 0) EXPECT_GT(ours, 0u);  // real_example.wma holds a header and no audio
+    if (theirs > 0) {
+      EXPECT_GT(ours, 0u);  // real_example.wma holds a header and no audio
+    }
   }
 }
 
