@@ -359,7 +359,7 @@ TEST_F(Talvex, AGroupEditNeverShortensALongStoredTitle) {
   std::strcpy(read.year, "2024");
   ASSERT_TRUE(lib.setTags(tagged.c_str(), &info, &read));
   EXPECT_EQ(FfprobeValue(tagged, "format_tags=title", "format.tags.title"), longTitle);
-  EXPECT_EQ(FfprobeValue(tagged, "format_tags=date", "format.tags.date"), "2024");
+  EXPECT_EQ(FfprobeValue(tagged, "format_tags=WM/Year", "format.tags.WM_Year"), "2024");
 }
 
 }  // namespace
