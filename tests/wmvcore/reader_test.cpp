@@ -5,6 +5,7 @@
 
 #include "recording_callback.h"
 #include "support/test_support.h"
+#include "zplatform/diagnostics.h"
 #include "wmv_test_util.h"
 
 namespace {
@@ -397,6 +398,34 @@ TEST(ReaderHeader, StatesDurationBitRateAndTheFilesOwnAttributesWithTheirTypes) 
   }
   EXPECT_EQ(Number(real[u"PeakValue"]), 32673u);
   EXPECT_EQ(real[u"WM/MediaClassPrimaryID"].value.size(), 16u);
+}
+
+}  // namespace
+
+namespace {
+
+// FFmpeg and TagLib talk about broken input; none of it may reach the
+// terminal. It goes to the trace output instead.
+TEST(ReaderDiagnostics, DamagedFilesLeaveNoStrayOutput) {
+  std::vector<std::string> traced;
+  std::mutex tracedMutex;
+  zplatform::SetTraceSink([&](std::string_view line) {
+    std::lock_guard lock(tracedMutex);
+    traced.emplace_back(line);
+  });
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  for (const char* fixture : {"invalid-frames1.mp3", "garbage.mp3", "real_example.wma"}) {
+    wmvtest::ReadWithReader(testing_support::RealFixture(fixture));
+  }
+  const std::string out = testing::internal::GetCapturedStdout();
+  const std::string err = testing::internal::GetCapturedStderr();
+  zplatform::SetTraceSink({});
+  EXPECT_EQ(out, "");
+  EXPECT_EQ(err, "");
+  std::lock_guard lock(tracedMutex);
+  EXPECT_TRUE(std::any_of(traced.begin(), traced.end(),
+                          [](const std::string& l) { return l.rfind("ffmpeg: ", 0) == 0; }));
 }
 
 }  // namespace

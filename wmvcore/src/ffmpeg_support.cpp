@@ -12,7 +12,6 @@ namespace {
 
 void LogToTrace(void* avcl, int level, const char* format, va_list args) {
   if (level > av_log_get_level()) return;
-  if (!zplatform::TraceEnabled()) return;
   char line[1024];
   int prefix = 1;
   av_log_format_line2(avcl, level, format, args, line, sizeof line, &prefix);
