@@ -65,6 +65,20 @@ std::string_view ExtensionForKind(AudioKind kind) {
 
 std::uint8_t* PcmBlockBuffer() { return BlockBuffer().data(); }
 
+bool CanWriteStream(AudioInfo target) {
+  switch (target.kind) {
+    case AudioKind::Wav:
+      return target.sampleRate > 0 && target.channels > 0 && target.channels <= 0xFFFF;
+    case AudioKind::Mp3:
+      return Mp3Encoder::Accepts(target);
+    case AudioKind::Wma:
+      return WmaAvailable();
+    case AudioKind::None:
+      break;
+  }
+  return false;
+}
+
 bool ProbeAudioFile(const std::string& fileName, AudioInfo& info) {
   const AudioKind kind = KindFromFileName(fileName);
   bool ok = false;

@@ -35,6 +35,12 @@ bool WriteAudioBlock(AudioInfo info, const std::uint8_t* data, std::uint32_t byt
 // Finishes the target; false when it could not be finished (or nothing was open).
 bool CloseAudioWriter(AudioInfo info);
 
+// Whether a writer of the target's kind would take the stream as it is
+// (rate, channels, and for MP3 the bit rate), without creating anything.
+// For WMA this only says whether the WMA library is there; its formats are
+// the options' business.
+bool CanWriteStream(AudioInfo target);
+
 // The block buffer the WAV reader and the MP3 decoder deliver into.
 std::uint8_t* PcmBlockBuffer();
 

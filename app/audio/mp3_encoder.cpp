@@ -35,19 +35,22 @@ void Refuse(const AudioInfo& info, const char* why) {
 
 Mp3Encoder::~Mp3Encoder() { Close(); }
 
-bool Mp3Encoder::Open(const std::string& fileName, const AudioInfo& info) {
-  Close();
+namespace {
+
+// LAME set up for the stream, or null (with the reason shown) when it would
+// have to change the rate, the bit rate or the channel count.
+lame_t ConfiguredLame(const AudioInfo& info) {
   if (info.channels != 1 && info.channels != 2) {
     Refuse(info, "only mono and stereo can be encoded");
-    return false;
+    return nullptr;
   }
   if (info.sampleRate == 0 || info.sampleRate > 0x7FFFFFFFu || info.bitrate == 0 ||
       info.bitrate > 0x7FFFFFFFu) {
     Refuse(info, "no such stream");
-    return false;
+    return nullptr;
   }
   lame_t lame = lame_init();
-  if (!lame) return false;
+  if (!lame) return nullptr;
   const int rate = static_cast<int>(info.sampleRate);
   const int kbps = static_cast<int>(info.bitrate);
   const MPEG_mode mode = info.channels == 1 ? MONO : STEREO;
@@ -76,8 +79,24 @@ bool Mp3Encoder::Open(const std::string& fileName, const AudioInfo& info) {
   if (!ok) {
     Refuse(info, "the encoder would change the rate or the bit rate");
     lame_close(lame);
-    return false;
+    return nullptr;
   }
+  return lame;
+}
+
+}  // namespace
+
+bool Mp3Encoder::Accepts(const AudioInfo& info) {
+  lame_t lame = ConfiguredLame(info);
+  if (!lame) return false;
+  lame_close(lame);
+  return true;
+}
+
+bool Mp3Encoder::Open(const std::string& fileName, const AudioInfo& info) {
+  Close();
+  lame_t lame = ConfiguredLame(info);
+  if (!lame) return false;
 
   const auto frameSize = static_cast<std::size_t>(lame_get_framesize(lame));
   lame_ = lame;

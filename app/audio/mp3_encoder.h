@@ -30,6 +30,9 @@ class Mp3Encoder {
   // cannot be created.
   bool Open(const std::string& fileName, const AudioInfo& info);
 
+  // Whether Open would take the stream, without creating anything.
+  static bool Accepts(const AudioInfo& info);
+
   // False when nothing is open, the encoder fails (the rest of the block is
   // dropped) or the target cannot be written.
   bool Encode(const std::uint8_t* data, std::size_t byteCount);

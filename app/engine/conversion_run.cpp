@@ -35,21 +35,10 @@ void RemoveQuietly(const std::string& path) {
 
 }  // namespace
 
-bool BuildStatusRows(const FileList& list, const ConvertSettings& settings, const TagRuleSettings& rule,
-                     std::vector<StatusRow>& rows) {
-  rows.clear();
-  std::string directory;
-  if (!settings.sameDirectory) {
-    if (settings.outputDirectory.empty()) {
-      zplatform::ShowMessage(zplatform::MessageKind::Error, "Unable to create directory");
-      return false;
-    }
-    // Not examined here: a directory that cannot be made fails its writers.
-    std::error_code error;
-    fs::create_directories(settings.outputDirectory, error);
-    directory = zplatform::WithTrailingSeparator(settings.outputDirectory);
-  }
-
+std::vector<StatusRow> ComputeStatusRows(const FileList& list, const ConvertSettings& settings,
+                                         const TagRuleSettings& rule) {
+  std::vector<StatusRow> rows;
+  const std::string directory = zplatform::WithTrailingSeparator(settings.outputDirectory);
   for (std::size_t i = 0; i < list.size(); ++i) {
     const FileListEntry& entry = list.at(i);
     if (settings.selectedOnly && !entry.selected) continue;
@@ -66,6 +55,22 @@ bool BuildStatusRows(const FileList& list, const ConvertSettings& settings, cons
     row.target = targetDirectory + base + std::string(ExtensionForKind(settings.targetKind));
     rows.push_back(std::move(row));
   }
+  return rows;
+}
+
+bool BuildStatusRows(const FileList& list, const ConvertSettings& settings, const TagRuleSettings& rule,
+                     std::vector<StatusRow>& rows) {
+  rows.clear();
+  if (!settings.sameDirectory) {
+    if (settings.outputDirectory.empty()) {
+      zplatform::ShowMessage(zplatform::MessageKind::Error, "Unable to create directory");
+      return false;
+    }
+    // Not examined here: a directory that cannot be made fails its writers.
+    std::error_code error;
+    fs::create_directories(settings.outputDirectory, error);
+  }
+  rows = ComputeStatusRows(list, settings, rule);
   return true;
 }
 

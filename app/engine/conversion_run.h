@@ -32,6 +32,11 @@ struct StatusRow {
   bool unsafeName = false;   // the name from tags holds a '/'
 };
 
+// The rows a run over these settings would have, with no side effect (the
+// output directory is neither made nor looked at).
+std::vector<StatusRow> ComputeStatusRows(const FileList& list, const ConvertSettings& settings,
+                                         const TagRuleSettings& rule);
+
 // Builds one row per entry taking part (all, or the selected ones), with
 // its target path; creates a missing output directory with its parents.
 // An empty output directory cannot be created: shows the error "Unable to
