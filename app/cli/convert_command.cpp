@@ -38,13 +38,15 @@ constexpr const char* kConvertHelp =
     "      --splitter TEXT       text between the tags (default \"-\")\n"
     "      --if-exists ANSWER    when a target exists: ask, skip, overwrite or\n"
     "                            rename:NAME (default: ask on a terminal, else skip)\n"
-    "      --delete-sources      delete the sources that were converted, after asking\n"
+    "      --delete-sources      after asking, move to the Trash the sources whose\n"
+    "                            targets prove the conversion (the others stay)\n"
+    "      --no-trash            with --delete-sources: delete them instead\n"
     "  -h, --help                show this help and exit\n"
     "\n"
     "One line per file: status, source, target (tab separated). Ctrl+C cancels.\n"
     "Exit status: 0 when every file is Done or Skipped, 1 otherwise, 2 for wrong usage.\n";
 
-enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources };
+enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash };
 
 struct StreamRate {
   bool forAll = true;
@@ -132,6 +134,7 @@ int ConvertCommand(int argc, char** argv) {
                                     {"splitter", required_argument, nullptr, kSplitter},
                                     {"if-exists", required_argument, nullptr, kIfExists},
                                     {"delete-sources", no_argument, nullptr, kDeleteSources},
+                                    {"no-trash", no_argument, nullptr, kNoTrash},
                                     {"help", no_argument, nullptr, 'h'},
                                     {nullptr, 0, nullptr, 0}};
   ConvertSettings settings;
@@ -140,6 +143,7 @@ int ConvertCommand(int argc, char** argv) {
   IfExists ifExists;
   ifExists.mode = StdinIsTerminal() && StderrIsTerminal() ? IfExists::Mode::Ask : IfExists::Mode::Skip;
   bool haveTarget = false;
+  SourceRemoval removal = SourceRemoval::Trash;
   bool tagOptions = false;
 
   optind = 1;
@@ -190,6 +194,9 @@ int ConvertCommand(int argc, char** argv) {
       case kDeleteSources:
         settings.deleteSources = true;
         break;
+      case kNoTrash:
+        removal = SourceRemoval::Delete;
+        break;
       case 'h':
         std::fputs(kConvertHelp, stdout);
         return 0;
@@ -230,7 +237,7 @@ int ConvertCommand(int argc, char** argv) {
     view.ReportUnstarted();
     finished = run.Rows();
   }
-  DeleteConvertedSources(list, settings, finished);
+  DeleteConvertedSources(list, settings, finished, removal);
   return AllRowsSucceeded(finished) && allListed ? 0 : 1;
 }
 

@@ -132,4 +132,31 @@ std::vector<RenameResult> AutoRename(FileList& list, TagRuleSettings& rule, TagR
   return renamed;
 }
 
+UndoOutcome UndoAutoRename(FileList& list, const std::vector<RenameResult>& batch) {
+  UndoOutcome outcome;
+  // Last renamed first, so a chain of names unwinds in order.
+  for (auto it = batch.rbegin(); it != batch.rend(); ++it) {
+    if (!Exists(it->newPath)) {
+      outcome.problems.push_back(it->newPath + " is gone, so it stays gone");
+      continue;
+    }
+    if (Exists(it->oldPath)) {
+      outcome.problems.push_back(it->newPath + " stays: " + it->oldPath + " is taken");
+      continue;
+    }
+    if (!RenameNoReplace(it->newPath, it->oldPath)) {
+      outcome.problems.push_back(it->newPath + " could not be renamed back to " + it->oldPath);
+      continue;
+    }
+    for (std::size_t row = 0; row < list.size(); ++row) {
+      if (list.at(row).caption == it->newPath) {
+        list.SetCaption(row, it->oldPath);
+        break;
+      }
+    }
+    outcome.restored.push_back(*it);
+  }
+  return outcome;
+}
+
 }  // namespace zandro

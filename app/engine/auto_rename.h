@@ -36,6 +36,15 @@ struct RenameResult {
 std::vector<RenameResult> AutoRename(FileList& list, TagRuleSettings& rule, TagRuleDialog& dialog,
                                      OverwritePrompt& prompt, bool dryRun = false);
 
+struct UndoOutcome {
+  std::vector<RenameResult> restored;
+  std::vector<std::string> problems;  // one line per file left as it is
+};
+
+// Reverses a batch of auto-rename: every file still under its new name goes
+// back to its old name unless something now stands there; the rows follow.
+UndoOutcome UndoAutoRename(FileList& list, const std::vector<RenameResult>& batch);
+
 // Moves `from` to `to` unless something exists at `to`; never replaces a
 // file, also when one appears between a check and the move.
 bool RenameNoReplace(const std::string& from, const std::string& to);

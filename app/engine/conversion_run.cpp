@@ -1,5 +1,7 @@
 #include "engine/conversion_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -7,6 +9,7 @@
 #include "audio/audio_io.h"
 #include "audio/rounding.h"
 #include "audio/song_tags.h"
+#include "engine/trash.h"
 #include "zplatform/diagnostics.h"
 #include "zplatform/messages.h"
 #include "zplatform/path.h"
@@ -204,28 +207,71 @@ void ConversionRun::ConvertRow(std::size_t index) {
   Finish(index, stopRequested_ ? kStatusCancelled : kStatusDone);
 }
 
-std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
-                                   const std::vector<StatusRow>& rows) {
-  if (!settings.deleteSources) return 0;
-  if (zplatform::ShowMessage(zplatform::MessageKind::Confirm, "Delete all source file ?") !=
-      zplatform::MessageAnswer::Yes) {
-    return 0;
+namespace {
+
+// Swallows the messages of probes the user did not ask for.
+class QuietMessages : public zplatform::MessageSink {
+ public:
+  QuietMessages() : previous_(zplatform::SetMessageSink(this)) {}
+  ~QuietMessages() override { zplatform::SetMessageSink(previous_); }
+  zplatform::MessageAnswer Show(zplatform::MessageKind, std::string_view, std::string_view) override {
+    return zplatform::MessageAnswer::Ok;
   }
-  // Only sources whose conversion finished are deleted; from the last entry
+  bool InputQuery(std::string_view, std::string_view, std::string&, std::size_t) override { return false; }
+
+ private:
+  zplatform::MessageSink* previous_;
+};
+
+}  // namespace
+
+bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind) {
+  if (row.status != kStatusDone || SameFile(row.source, row.target)) return false;
+  QuietMessages quiet;
+  AudioInfo source;
+  AudioInfo target;
+  if (!ProbeAudioFile(row.source, source) || !ProbeAudioFile(row.target, target)) return false;
+  const long long difference = static_cast<long long>(source.durationMs) - static_cast<long long>(target.durationMs);
+  return target.kind == targetKind && target.sampleRate == source.sampleRate && target.channels == source.channels &&
+         difference <= 1000 && difference >= -1000;
+}
+
+std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
+                                   const std::vector<StatusRow>& rows, SourceRemoval removal) {
+  if (!settings.deleteSources) return 0;
+  // Only sources whose targets prove the conversion go; from the last entry
   // back, so the indices of the others stay valid.
   std::vector<std::size_t> entries;
   for (const StatusRow& row : rows) {
-    if (row.status == kStatusDone && row.entry < list.size() && list.at(row.entry).caption == row.source) {
+    if (row.entry < list.size() && list.at(row.entry).caption == row.source &&
+        TargetProvesConversion(row, settings.targetKind)) {
       entries.push_back(row.entry);
     }
   }
-  std::sort(entries.rbegin(), entries.rend());
-  for (std::size_t entry : entries) {
-    std::error_code error;
-    fs::remove(list.at(entry).caption, error);
-    list.Remove(entry);
+  const std::string count = std::to_string(entries.size()) + (entries.size() == 1 ? " file" : " files");
+  const std::string where =
+      removal == SourceRemoval::Trash ? count + " will be moved to the Trash." : count + " will be deleted.";
+  if (zplatform::ShowMessage(zplatform::MessageKind::Confirm, "Delete all source file ?\n" + where) !=
+      zplatform::MessageAnswer::Yes) {
+    return 0;
   }
-  return entries.size();
+  std::sort(entries.rbegin(), entries.rend());
+  std::size_t removed = 0;
+  for (std::size_t entry : entries) {
+    const std::string path = list.at(entry).caption;
+    bool gone = false;
+    if (removal == SourceRemoval::Trash) {
+      const TrashResult result = MoveToTrash(path);
+      gone = result == TrashResult::Trashed;
+      if (result == TrashResult::NoTrash) gone = ::unlink(path.c_str()) == 0;
+    } else {
+      gone = ::unlink(path.c_str()) == 0;
+    }
+    if (!gone) continue;  // a source that could not go keeps its row
+    list.Remove(entry);
+    ++removed;
+  }
+  return removed;
 }
 
 bool AllRowsSucceeded(const std::vector<StatusRow>& rows) {

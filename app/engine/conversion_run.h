@@ -97,11 +97,22 @@ class ConversionRun {
   bool completed_ = false;
 };
 
+// How sources leave the disk: into the desktop's Trash (deleted only where
+// no Trash exists), or deleted outright.
+enum class SourceRemoval { Trash, Delete };
+
+// Whether the row's conversion is proven: it ended "Done" and its target
+// probes as the target kind with the source's rate and channels and a play
+// time within one second of the source's.
+bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind);
+
 // After the run window closed: when the settings ask for it, asks "Delete
-// all source file ?" and on Yes deletes the sources of the rows that ended
-// "Done" and removes their entries from the list. Returns the number deleted.
+// all source file ?" (saying how many files will go) and on Yes removes the
+// sources of the proven rows and their entries from the list; every other
+// source stays. Returns the number removed.
 std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
-                                   const std::vector<StatusRow>& rows);
+                                   const std::vector<StatusRow>& rows,
+                                   SourceRemoval removal = SourceRemoval::Trash);
 
 // True when every row ended "Done" or "Skipped".
 bool AllRowsSucceeded(const std::vector<StatusRow>& rows);

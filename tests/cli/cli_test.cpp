@@ -38,7 +38,9 @@ std::string Quote(const std::string& text) {
 // Runs the command line in `dir` with stdin from /dev/null.
 Result Shell(const TempDir& dir, const std::string& command) {
   const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
-  const std::string line = "cd " + Quote(dir.path().string()) + " && LC_ALL=C.UTF-8 " + command + " </dev/null >" +
+  // Sources a test lets go land in its own Trash, never the user's.
+  const std::string line = "cd " + Quote(dir.path().string()) + " && LC_ALL=C.UTF-8 XDG_DATA_HOME=" +
+                           Quote(dir.File(".data")) + " " + command + " </dev/null >" +
                            Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(line.c_str());
   Result result;
@@ -247,7 +249,13 @@ TEST(Cli, DeleteSourcesRemovesOnlyWhatWasConverted) {
   EXPECT_FALSE(fs::exists(dir.File("music/a.wav")));
   EXPECT_TRUE(fs::exists(dir.File("music/b.wav")));
   EXPECT_TRUE(fs::exists(dir.File("out/a.wav")));
-  EXPECT_NE(r.err.find("Delete all source file ?"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir.File(".data/Trash/files/a.wav")));
+  EXPECT_NE(r.err.find("Delete all source file ?\n1 file will be moved to the Trash."), std::string::npos);
+
+  const Result gone = Cli(dir, "convert --to wav --out out2 --delete-sources --no-trash music");
+  EXPECT_EQ(gone.status, 0) << gone.err;
+  EXPECT_FALSE(fs::exists(dir.File("music/b.wav")));
+  EXPECT_FALSE(fs::exists(dir.File(".data/Trash/files/b.wav")));
 }
 
 }  // namespace

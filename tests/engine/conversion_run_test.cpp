@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/conversion_run.h"
+#include "engine/trash.h"
 #include "support/test_support.h"
 #include "zplatform/path.h"
 
@@ -307,34 +308,70 @@ TEST_F(Run, CancelOnTheLastRowStillCompletesAndDoneShowsNoMessage) {
   EXPECT_EQ(messages.messages.size(), 1u);
 }
 
-TEST_F(Run, DeletionRemovesOnlyTheSourcesThatWereConverted) {
-  const std::string done = Source("done.wav", 4000);
+TEST_F(Run, DeletionTrashesOnlySourcesWhoseTargetsProveTheConversion) {
+  TempDir trashHome;
+  setenv("XDG_DATA_HOME", trashHome.path().c_str(), 1);
+  const std::string done = Source("done.wav", 176400 * 3);
   const std::string skipped = Source("skipped.wav", 4000);
   const std::string failed = Source("failed.wav", 4000);
   const std::string waiting = Source("waiting.wav", 4000);
-  std::vector<StatusRow> rows = Rows();
-  rows[0].status = "Done";
+  const std::string truncated = Source("truncated.wav", 176400 * 3);
+  settings.sameDirectory = false;
+  settings.outputDirectory = dir.File("out");
+  std::vector<StatusRow> rows = Convert();
+  ASSERT_TRUE(AllRowsSucceeded(rows));
   rows[1].status = "Skipped";
   rows[2].status = "Error";
+  rows[3].status = "Waiting";
+  // A target cut short after the run no longer proves anything.
+  fs::resize_file(dir.File("out/truncated.wav"), 46 + 176400);
   settings.deleteSources = true;
 
   messages.confirmAnswer = zplatform::MessageAnswer::No;
   EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 0u);
-  EXPECT_TRUE(fs::exists(done));
   messages.confirmAnswer = zplatform::MessageAnswer::Cancel;
   EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 0u);
+  EXPECT_TRUE(fs::exists(done));
 
   messages.confirmAnswer = zplatform::MessageAnswer::Yes;
   EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 1u);
   EXPECT_FALSE(fs::exists(done));
-  for (const std::string& kept : {skipped, failed, waiting}) EXPECT_TRUE(fs::exists(kept)) << kept;
-  ASSERT_EQ(list.size(), 3u);
+  for (const std::string& kept : {skipped, failed, waiting, truncated}) EXPECT_TRUE(fs::exists(kept)) << kept;
+  ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list.at(0).caption, skipped);
-  EXPECT_EQ(messages.Texts(), (std::vector<std::string>(3, "Delete all source file ?")));
+  EXPECT_EQ(messages.Texts(),
+            (std::vector<std::string>(3, "Delete all source file ?\n1 file will be moved to the Trash.")));
 
+  // In the Trash, with the record the file manager restores it by.
+  const fs::path trash = trashHome.path() / "Trash";
+  EXPECT_TRUE(fs::exists(trash / "files" / "done.wav"));
+  const auto info = testing_support::ReadBytes((trash / "info" / "done.wav.trashinfo").string());
+  const std::string record(info.begin(), info.end());
+  EXPECT_EQ(record.rfind("[Trash Info]\nPath=" + done + "\nDeletionDate=", 0), 0u) << record;
+
+  // Asked after every run with the option set; not at all without it.
   settings.deleteSources = false;
   EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 0u);
   EXPECT_EQ(messages.messages.size(), 3u);
+  unsetenv("XDG_DATA_HOME");
+}
+
+TEST(Trash, SameNamesGetTheirOwnEntries) {
+  TempDir home;
+  TempDir files;
+  setenv("XDG_DATA_HOME", home.path().c_str(), 1);
+  for (int i = 0; i < 3; ++i) {
+    testing_support::WriteBytes(files.File("a b%.wav"), {static_cast<std::uint8_t>(i)});
+    EXPECT_EQ(MoveToTrash(files.File("a b%.wav")), TrashResult::Trashed);
+  }
+  const fs::path trash = home.path() / "Trash";
+  EXPECT_TRUE(fs::exists(trash / "files" / "a b%.wav"));
+  EXPECT_TRUE(fs::exists(trash / "files" / "a b%.1.wav"));
+  EXPECT_TRUE(fs::exists(trash / "info" / "a b%.2.wav.trashinfo"));
+  const auto info = testing_support::ReadBytes((trash / "info" / "a b%.wav.trashinfo").string());
+  EXPECT_NE(std::string(info.begin(), info.end()).find("a%20b%25.wav"), std::string::npos);
+  EXPECT_EQ(MoveToTrash(files.File("missing.wav")), TrashResult::Failed);
+  unsetenv("XDG_DATA_HOME");
 }
 
 }  // namespace

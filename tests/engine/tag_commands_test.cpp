@@ -262,6 +262,31 @@ TEST_F(Tags, AutoRenameAsksAboutTakenNames) {
   }
 }
 
+TEST_F(Tags, UndoPutsBackWhatStillStandsUnderItsNewName) {
+  const std::string a = Add("xing.mp3", "a.mp3", "T1", "X");
+  Add("xing.mp3", "b.mp3", "T2", "X");
+  const std::string c = Add("xing.mp3", "c.mp3", "T3", "X");
+  list.SelectByKind(KindChoice::All);
+  TagRuleSettings rule;
+  AcceptRule dialog;
+  dialog.change = [](TagRuleSettings& r) { r.author = r.year = r.album = r.track = false; };
+  ScriptedPrompt prompt;
+  const auto batch = AutoRename(list, rule, dialog, prompt);
+  ASSERT_EQ(batch.size(), 3u);
+  fs::remove(dir.File("T2.mp3"));                              // gone since
+  testing_support::WriteBytes(c, {1});                         // the old name is taken again
+  const UndoOutcome undone = UndoAutoRename(list, batch);
+  ASSERT_EQ(undone.restored.size(), 1u);
+  EXPECT_TRUE(fs::exists(a));
+  EXPECT_EQ(list.at(0).caption, a);
+  EXPECT_EQ(list.at(1).caption, dir.File("T2.mp3"));
+  EXPECT_EQ(list.at(2).caption, dir.File("T3.mp3"));
+  EXPECT_TRUE(fs::exists(dir.File("T3.mp3")));
+  ASSERT_EQ(undone.problems.size(), 2u);
+  EXPECT_NE(undone.problems[0].find("taken"), std::string::npos);
+  EXPECT_NE(undone.problems[1].find("gone"), std::string::npos);
+}
+
 TEST(RenameNoReplace, NeverReplacesAnExistingFile) {
   TempDir dir;
   testing_support::WriteBytes(dir.File("a"), {1});

@@ -1,0 +1,139 @@
+#include "engine/trash.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <system_error>
+
+#include "zplatform/path.h"
+
+namespace zandro {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// RFC 2396 escaping of a path, as .trashinfo files hold it.
+std::string EscapePath(const std::string& path) {
+  static const char* kHex = "0123456789ABCDEF";
+  std::string out;
+  for (unsigned char c : path) {
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '/' || c == '-' || c == '_' || c == '.' || c == '~' || c == '!' || c == '*' ||
+                       c == '\'' || c == '(' || c == ')';
+    if (plain) {
+      out += static_cast<char>(c);
+    } else {
+      out += '%';
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+    }
+  }
+  return out;
+}
+
+// A trash directory of ours is private to its user.
+bool EnsureDirectory(const std::string& path) {
+  std::error_code error;
+  if (fs::create_directories(path, error)) {
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::replace, error);
+  }
+  struct stat status {};
+  return lstat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+}
+
+// The mount point of the file system holding `path`: the last ancestor on the same device.
+std::string TopDirectory(const std::string& path, dev_t device) {
+  fs::path current = fs::path(path).parent_path();
+  while (current.has_parent_path() && current != current.parent_path()) {
+    struct stat status {};
+    if (stat(current.parent_path().c_str(), &status) != 0 || status.st_dev != device) break;
+    current = current.parent_path();
+  }
+  return current.string();
+}
+
+// Reserves a name in info/ (created exclusively, so two trashings never
+// share one), writes the record, then moves the file under that name.
+TrashResult MoveInto(const std::string& trash, const std::string& path, const std::string& recordedPath) {
+  const std::string files = trash + "/files";
+  const std::string info = trash + "/info";
+  if (!EnsureDirectory(trash) || !EnsureDirectory(files) || !EnsureDirectory(info)) return TrashResult::NoTrash;
+
+  const std::string base = zplatform::FileNamePart(path);
+  for (int attempt = 0; attempt < 10000; ++attempt) {
+    std::string name = base;
+    if (attempt > 0) {
+      const std::string extension = zplatform::ExtensionPart(base);
+      name = base.substr(0, base.size() - extension.size()) + "." + std::to_string(attempt) + extension;
+    }
+    const std::string infoPath = info + "/" + name + ".trashinfo";
+    const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      return TrashResult::Failed;
+    }
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(files + "/" + name, error))) {
+      close(fd);
+      unlink(infoPath.c_str());
+      continue;
+    }
+    char date[32];
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+    const std::string record = "[Trash Info]\nPath=" + EscapePath(recordedPath) + "\nDeletionDate=" + date + "\n";
+    const bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
+    close(fd);
+    if (!written || rename(path.c_str(), (files + "/" + name).c_str()) != 0) {
+      unlink(infoPath.c_str());
+      return TrashResult::Failed;
+    }
+    return TrashResult::Trashed;
+  }
+  return TrashResult::Failed;
+}
+
+}  // namespace
+
+std::string HomeTrashDirectory() {
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  if (dataHome && dataHome[0] == '/') return std::string(dataHome) + "/Trash";
+  const std::string home = zplatform::HomeDirectory();
+  if (home.empty()) return "";
+  return home + "/.local/share/Trash";
+}
+
+TrashResult MoveToTrash(const std::string& path) {
+  std::error_code error;
+  const std::string absolute = fs::absolute(path, error).lexically_normal().string();
+  if (error) return TrashResult::Failed;
+  struct stat file {};
+  if (lstat(absolute.c_str(), &file) != 0) return TrashResult::Failed;
+
+  const std::string home = HomeTrashDirectory();
+  if (!home.empty()) {
+    // The home trash serves the file systems it lives on (its parent, when
+    // it does not exist yet).
+    fs::path probe = home;
+    struct stat where {};
+    while (!probe.empty() && stat(probe.c_str(), &where) != 0) probe = probe.parent_path();
+    if (!probe.empty() && where.st_dev == file.st_dev) return MoveInto(home, absolute, absolute);
+  }
+  // Another volume: its own $topdir/.Trash-$uid, with paths kept relative to it.
+  const std::string top = TopDirectory(absolute, file.st_dev);
+  if (top.empty()) return TrashResult::NoTrash;
+  const std::string trash = zplatform::WithTrailingSeparator(top) + ".Trash-" + std::to_string(getuid());
+  const std::string relative = fs::path(absolute).lexically_relative(top).string();
+  return MoveInto(trash, absolute, relative);
+}
+
+}  // namespace zandro

@@ -1,0 +1,22 @@
+#pragma once
+// The desktop's Trash (the freedesktop.org trash specification): files moved
+// there can be restored from the file manager.
+
+#include <string>
+
+namespace zandro {
+
+enum class TrashResult {
+  Trashed,  // moved into a trash, with its .trashinfo
+  NoTrash,  // no trash can hold it (no home, no usable trash on its volume)
+  Failed,   // a trash exists but the move failed; the file is where it was
+};
+
+// Moves the file to the home trash ($XDG_DATA_HOME/Trash) when it lives on
+// the same file system, else to its volume's $topdir/.Trash-$uid.
+TrashResult MoveToTrash(const std::string& path);
+
+// The home trash directory ($XDG_DATA_HOME/Trash or ~/.local/share/Trash).
+std::string HomeTrashDirectory();
+
+}  // namespace zandro
