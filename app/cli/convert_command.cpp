@@ -12,6 +12,7 @@
 #include "audio/wma_bridge.h"
 #include "cli/terminal.h"
 #include "engine/conversion_options.h"
+#include "engine/conversion_plan.h"
 #include "engine/conversion_run.h"
 #include "engine/file_list.h"
 
@@ -38,6 +39,8 @@ constexpr const char* kConvertHelp =
     "      --splitter TEXT       text between the tags (default \"-\")\n"
     "      --if-exists ANSWER    when a target exists: ask, skip, overwrite or\n"
     "                            rename:NAME (default: ask on a terminal, else skip)\n"
+    "      --dry-run             print what would happen to each file (free, exists,\n"
+    "                            collides with row N, ...), convert nothing\n"
     "      --delete-sources      after asking, move to the Trash the sources whose\n"
     "                            targets prove the conversion (the others stay)\n"
     "      --no-trash            with --delete-sources: delete them instead\n"
@@ -46,7 +49,7 @@ constexpr const char* kConvertHelp =
     "One line per file: status, source, target (tab separated). Ctrl+C cancels.\n"
     "Exit status: 0 when every file is Done or Skipped, 1 otherwise, 2 for wrong usage.\n";
 
-enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash };
+enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash, kDryRun };
 
 struct StreamRate {
   bool forAll = true;
@@ -135,6 +138,7 @@ int ConvertCommand(int argc, char** argv) {
                                     {"if-exists", required_argument, nullptr, kIfExists},
                                     {"delete-sources", no_argument, nullptr, kDeleteSources},
                                     {"no-trash", no_argument, nullptr, kNoTrash},
+                                    {"dry-run", no_argument, nullptr, kDryRun},
                                     {"help", no_argument, nullptr, 'h'},
                                     {nullptr, 0, nullptr, 0}};
   ConvertSettings settings;
@@ -144,6 +148,7 @@ int ConvertCommand(int argc, char** argv) {
   ifExists.mode = StdinIsTerminal() && StderrIsTerminal() ? IfExists::Mode::Ask : IfExists::Mode::Skip;
   bool haveTarget = false;
   SourceRemoval removal = SourceRemoval::Trash;
+  bool dryRun = false;
   bool tagOptions = false;
 
   optind = 1;
@@ -197,6 +202,9 @@ int ConvertCommand(int argc, char** argv) {
       case kNoTrash:
         removal = SourceRemoval::Delete;
         break;
+      case kDryRun:
+        dryRun = true;
+        break;
       case 'h':
         std::fputs(kConvertHelp, stdout);
         return 0;
@@ -221,7 +229,15 @@ int ConvertCommand(int argc, char** argv) {
   }
 
   settings.streamBitrates = BuildStreamTable(list, false);
-  if (!FillBitrates(settings.targetKind, rates, settings.streamBitrates)) return 2;
+  const bool bitratesOffered = FillBitrates(settings.targetKind, rates, settings.streamBitrates);
+  if (dryRun) {
+    // What would happen to each row; nothing is made, asked or converted.
+    for (const PlanRow& row : PlanConversion(list, settings, rule)) {
+      std::printf("%s\t%s\t%s\n", OutcomeText(row).c_str(), row.row.source.c_str(), row.row.target.c_str());
+    }
+    return allListed ? 0 : 1;
+  }
+  if (!bitratesOffered) return 2;
   if (!CheckAllBitratesSet(settings)) return 2;
 
   std::vector<StatusRow> rows;

@@ -338,3 +338,22 @@ TEST(Cli, RenameFromTags) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, DryRunShowsThePlanAndTouchesNothing) {
+  TempDir dir;
+  Tone(dir, "a/song.wav", 44100, 2, 0.3);
+  Tone(dir, "b/song.wav", 44100, 2, 0.3);
+  Tone(dir, "a/hi.wav", 96000, 2, 0.3);
+  const Result plan = Cli(dir, "convert --dry-run --to mp3 --bitrate 44100:stereo=128 --out out a/song.wav b/song.wav a/hi.wav");
+  EXPECT_EQ(plan.status, 0) << plan.err;
+  EXPECT_EQ(plan.out,
+            "free\ta/song.wav\tout/song.mp3\n"
+            "collides with row 1\tb/song.wav\tout/song.mp3\n"
+            "no bit rate chosen\ta/hi.wav\tout/hi.mp3\n");
+  EXPECT_FALSE(fs::exists(dir.File("out")));
+  EXPECT_EQ(Cli(dir, "convert --dry-run --to wav a/song.wav").out, "is the source itself\ta/song.wav\ta/song.wav\n");
+}
+
+}  // namespace
