@@ -1,6 +1,13 @@
 #include "tag_editor.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
 #include <cstddef>
+#include <cstdlib>
 #include <cstring>
 #include <iterator>
 #include <memory>
@@ -80,12 +87,13 @@ HRESULT WriteTagAttribute(IWMHeaderInfo* header, std::u16string_view name, const
   return header->SetAttribute(0, name, WMT_TYPE_STRING, value.data(), static_cast<WORD>(value.size()));
 }
 
-bool EditTags(const char* path, TalvexSongTags* tags, TagMode mode) {
-  const std::optional<std::u16string> wide = WidePath(path);
-  if (!wide || !tags) return false;
+namespace {
+
+// The five fields against one open editor.
+bool EditWith(const std::u16string& path, TalvexSongTags* tags, TagMode mode) {
   std::shared_ptr<IWMMetadataEditor> editor;
   if (Failed(WMCreateEditor(&editor)) || !editor) return false;
-  if (Failed(editor->Open(*wide))) return false;
+  if (Failed(editor->Open(path))) return false;
   IWMHeaderInfo* header = editor->QueryHeaderInfo();
   if (!header) {
     editor->Close();
@@ -104,6 +112,66 @@ bool EditTags(const char* path, TalvexSongTags* tags, TagMode mode) {
   }
   if (mode == TagMode::Write) editor->Flush();
   return Succeeded(editor->Close());
+}
+
+bool CopyContents(int from, int to) {
+  char buffer[65536];
+  for (;;) {
+    const ssize_t got = read(from, buffer, sizeof buffer);
+    if (got == 0) return true;
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    for (ssize_t done = 0; done < got;) {
+      const ssize_t put = write(to, buffer + done, static_cast<std::size_t>(got - done));
+      if (put < 0) {
+        if (errno == EINTR) continue;
+        return false;
+      }
+      done += put;
+    }
+  }
+}
+
+// Rewriting tags can move the whole audio; done on a copy beside the file
+// and renamed over it, a crash at any moment leaves the file either as it
+// was or wholly rewritten, never half written.
+bool WriteThroughCopy(const char* path, TalvexSongTags* tags) {
+  char resolved[PATH_MAX];
+  if (!realpath(path, resolved)) return false;  // a link's target is what changes
+  struct stat original {};
+  if (stat(resolved, &original) != 0 || !S_ISREG(original.st_mode)) return false;
+  const std::string target = resolved;
+  const std::size_t slash = target.rfind('/');
+  const std::string name = target.substr(slash + 1);
+  const std::size_t dot = name.rfind('.');
+  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);  // the editor goes by it
+  std::string temporary = target.substr(0, slash + 1) + "." + name + ".tags-XXXXXX" + extension;
+  const int out = mkstemps(temporary.data(), static_cast<int>(extension.size()));
+  if (out < 0) return false;
+  const int in = open(resolved, O_RDONLY | O_CLOEXEC);
+  bool ok = in >= 0 && CopyContents(in, out) && fchmod(out, original.st_mode & 07777) == 0;
+  if (in >= 0) close(in);
+  ok = close(out) == 0 && ok;
+  ok = ok && EditWith(zplatform::Utf8ToUtf16(temporary), tags, TagMode::Write);
+  if (ok) {
+    const int sync = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
+    ok = sync >= 0 && fsync(sync) == 0;
+    if (sync >= 0) close(sync);
+  }
+  ok = ok && rename(temporary.c_str(), resolved) == 0;
+  if (!ok) unlink(temporary.c_str());
+  return ok;
+}
+
+}  // namespace
+
+bool EditTags(const char* path, TalvexSongTags* tags, TagMode mode) {
+  const std::optional<std::u16string> wide = WidePath(path);
+  if (!wide || !tags) return false;
+  if (mode == TagMode::Write) return WriteThroughCopy(path, tags);
+  return EditWith(*wide, tags, mode);
 }
 
 }  // namespace talvex

@@ -3,7 +3,10 @@
 
 #include <dlfcn.h>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <chrono>
 #include <cmath>
@@ -360,6 +363,49 @@ TEST_F(Talvex, AGroupEditNeverShortensALongStoredTitle) {
   ASSERT_TRUE(lib.setTags(tagged.c_str(), &info, &read));
   EXPECT_EQ(FfprobeValue(tagged, "format_tags=title", "format.tags.title"), longTitle);
   EXPECT_EQ(FfprobeValue(tagged, "format_tags=WM/Year", "format.tags.WM_Year"), "2024");
+}
+
+// The decoded audio of a file, as a checksum; "" when it does not decode.
+std::string AudioChecksum(const std::string& path) {
+  return Command("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a -f md5 - 2>/dev/null");
+}
+
+TEST_F(Talvex, AKillDuringATagWriteLeavesTheFileWholeBeforeOrAfter) {
+  // Big enough that a rewrite moves a lot of audio, and tags that alternate
+  // in size, so every write moves it.
+  const std::string original = dir.File("original.mp3");
+  Command("ffmpeg -nostdin -v quiet -f lavfi -i sine=frequency=440:duration=60 -ac 2 -b:a 192k '" + original + "'");
+  ASSERT_TRUE(fs::exists(original));
+  const std::string audio = AudioChecksum(original);
+  ASSERT_FALSE(audio.empty());
+  TalvexSongTags longTags{};
+  std::memset(longTags.title, 'K', 255);
+  std::memset(longTags.album, 'A', 255);
+  TalvexSongTags shortTags{};
+  std::strcpy(shortTags.title, "k");
+  TalvexAudioInfo info{};
+
+  for (int round = 0; round < 10; ++round) {
+    const std::string victim = dir.File("victim" + std::to_string(round) + ".mp3");
+    fs::copy_file(original, victim);
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      for (;;) {
+        lib.setTags(victim.c_str(), &info, &longTags);
+        lib.setTags(victim.c_str(), &info, &shortTags);
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5 + 7 * round));
+    kill(child, SIGKILL);
+    waitpid(child, nullptr, 0);
+    SCOPED_TRACE(round);
+    TalvexSongTags read{};
+    ASSERT_TRUE(lib.getTags(victim.c_str(), &info, &read));
+    const std::string title = read.title;
+    EXPECT_TRUE(title.empty() || title == "k" || title == std::string(255, 'K')) << title.substr(0, 20);
+    EXPECT_EQ(AudioChecksum(victim), audio);
+  }
 }
 
 }  // namespace
