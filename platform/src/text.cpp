@@ -148,6 +148,36 @@ std::size_t Utf16ToUtf8(std::u16string_view text, char* buffer, std::size_t capa
   return written;
 }
 
+std::u16string PathToUtf16(std::string_view path) {
+  std::u16string out;
+  out.reserve(path.size());
+  for (std::size_t pos = 0; pos < path.size();) {
+    const std::size_t start = pos;
+    const char32_t cp = DecodeUtf8(path, pos);
+    if (cp == kReplacement && path.substr(start, 3) != "\xEF\xBF\xBD") {
+      out.push_back(static_cast<char16_t>(0xDC00 + static_cast<unsigned char>(path[start])));
+      continue;
+    }
+    char16_t units[2];
+    out.append(units, EncodeUtf16(cp, units));
+  }
+  return out;
+}
+
+std::string PathFromUtf16(std::u16string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (std::size_t pos = 0; pos < path.size();) {
+    if (path[pos] >= 0xDC80 && path[pos] <= 0xDCFF) {
+      out.push_back(static_cast<char>(path[pos++] - 0xDC00));
+      continue;
+    }
+    char bytes[4];
+    out.append(bytes, EncodeUtf8(DecodeUtf16(path, pos), bytes));
+  }
+  return out;
+}
+
 std::string_view TruncateUtf8(std::string_view text, std::size_t maxBytes) {
   if (text.size() <= maxBytes) return text;
   std::size_t end = maxBytes;

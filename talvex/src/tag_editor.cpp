@@ -154,7 +154,7 @@ bool WriteThroughCopy(const char* path, TalvexSongTags* tags) {
   bool ok = in >= 0 && CopyContents(in, out) && fchmod(out, original.st_mode & 07777) == 0;
   if (in >= 0) close(in);
   ok = close(out) == 0 && ok;
-  ok = ok && EditWith(zplatform::Utf8ToUtf16(temporary), tags, TagMode::Write);
+  ok = ok && EditWith(zplatform::PathToUtf16(temporary), tags, TagMode::Write);
   if (ok) {
     const int sync = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     ok = sync >= 0 && fsync(sync) == 0;

@@ -10,7 +10,7 @@ namespace talvex {
 
 std::optional<std::u16string> WidePath(const char* path) {
   if (!path) path = "";
-  const std::u16string wide = zplatform::Utf8ToUtf16(path);
+  const std::u16string wide = zplatform::PathToUtf16(path);
   if (wide.size() > kPathUnits - 1) return std::nullopt;
   return wide;
 }
@@ -20,7 +20,7 @@ std::optional<std::u16string> AbsoluteWidePath(const std::u16string& path) {
   if (path.find(u"://") != std::u16string::npos) return path;
   char buffer[4096];
   if (!getcwd(buffer, sizeof buffer)) return std::nullopt;
-  std::u16string absolute = zplatform::Utf8ToUtf16(buffer);
+  std::u16string absolute = zplatform::PathToUtf16(buffer);
   if (absolute.empty() || absolute.back() != u'/') absolute += u'/';
   absolute += path;
   if (absolute.size() > kPathUnits - 1) return std::nullopt;

@@ -52,3 +52,24 @@ TEST(Text, FieldsAreCutOnCharacterBoundariesAndZeroFilled) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(PathText, EveryByteSequenceSurvivesATripThroughUtf16) {
+  const std::string cases[] = {
+      "/music/plain.wma",
+      "/music/caf\xC3\xA9 \xE2\x99\xAB \xF0\x9F\x8E\xB5.wma",  // valid UTF-8 of 2, 3 and 4 bytes
+      "/music/\xFF\xFE latin-1 \xE9t\xE9.wma",                 // not UTF-8 at all
+      "/music/cut \xE2\x99.wma",                               // a sequence cut short
+      "/music/\xED\xA0\x80 encoded surrogate.wma",
+      "/music/\xEF\xBF\xBD real replacement character.wma",
+  };
+  for (const std::string& path : cases) {
+    const std::u16string wide = zplatform::PathToUtf16(path);
+    EXPECT_EQ(zplatform::PathFromUtf16(wide), path) << path;
+  }
+  EXPECT_EQ(zplatform::PathToUtf16("a\xFF"), (std::u16string{u'a', static_cast<char16_t>(0xDCFF)}));
+  EXPECT_EQ(zplatform::PathToUtf16("caf\xC3\xA9"), u"caf\u00e9");
+}
+
+}  // namespace

@@ -24,7 +24,7 @@ class MetadataEditor final : public IWMMetadataEditor {
       std::lock_guard lock(mutex_);
       if (open_) return NS_E_INVALID_REQUEST;
       if (path.empty()) return E_INVALIDARG;
-      const std::string narrow = zplatform::Utf16ToUtf8(path);
+      const std::string narrow = zplatform::PathFromUtf16(path);
       if (HRESULT hr = detail::ReadTagAttributes(narrow, &kind_, &attributes); Failed(hr)) {
         return hr;
       }

@@ -65,7 +65,7 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
     opened_ = true;
     callback_ = callback;
     openContext_ = context;
-    worker_ = std::thread(&Reader::Run, this, zplatform::Utf16ToUtf8(path));
+    worker_ = std::thread(&Reader::Run, this, zplatform::PathFromUtf16(path));
     return S_OK;
   }
 

@@ -38,7 +38,7 @@ class FileSink final : public IWMWriterFileSink2 {
     if (io_ || writing_) return NS_E_INVALID_REQUEST;
     if (path.empty()) return E_INVALIDARG;
     detail::InstallFfmpegLog();
-    const std::string narrow = zplatform::Utf16ToUtf8(path);
+    const std::string narrow = zplatform::PathFromUtf16(path);
     if (int err = avio_open(&io_, narrow.c_str(), AVIO_FLAG_WRITE); err < 0) {
       io_ = nullptr;
       return HresultFromAverror(err);

@@ -19,6 +19,12 @@ std::string Utf16ToUtf8(std::u16string_view text);
 std::size_t Utf8ToUtf16(std::string_view text, char16_t* buffer, std::size_t capacity);
 std::size_t Utf16ToUtf8(std::u16string_view text, char* buffer, std::size_t capacity);
 
+// Paths: Linux names are bytes, not always UTF-8. A byte that is not part
+// of valid UTF-8 travels as the lone surrogate U+DC00 + byte and comes back
+// as that byte, so every path survives a trip through UTF-16 unchanged.
+std::u16string PathToUtf16(std::string_view path);
+std::string PathFromUtf16(std::u16string_view path);
+
 // The longest prefix of `text` of at most `maxBytes` bytes that ends on a
 // character boundary.
 std::string_view TruncateUtf8(std::string_view text, std::size_t maxBytes);
