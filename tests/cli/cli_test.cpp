@@ -357,3 +357,30 @@ TEST(Cli, DryRunShowsThePlanAndTouchesNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, AFullDiskEndsOnlyThatRowAndLeavesNoBrokenTarget) {
+  TempDir dir;
+  // A 400 KiB file system of our own, in a private mount namespace.
+  if (Shell(dir, "unshare -rm sh -c 'mkdir -p m && mount -t tmpfs -o size=400k tmpfs m'").status != 0) {
+    GTEST_SKIP() << "no private mount namespace here";
+  }
+  Tone(dir, "in/a-small.wav", 44100, 2, 0.5);
+  Tone(dir, "in/b-big.wav", 44100, 2, 5.0);
+  Tone(dir, "in/c-small.wav", 44100, 2, 0.5);
+  const auto before = testing_support::ReadBytes(dir.File("in/b-big.wav"));
+  fs::create_directories(dir.File("full"));
+  const Result r = Shell(dir, "unshare -rm sh -c 'mount -t tmpfs -o size=400k tmpfs full && " + std::string(ZANDRO_CLI) +
+                                  " convert --to wav --out full in/a-small.wav in/b-big.wav in/c-small.wav; echo exit=$?; ls full'");
+  EXPECT_EQ(r.out,
+            "Done\tin/a-small.wav\tfull/a-small.wav\n"
+            "Error\tin/b-big.wav\tfull/b-big.wav\n"
+            "Done\tin/c-small.wav\tfull/c-small.wav\n"
+            "exit=1\n"
+            "a-small.wav\nc-small.wav\n")
+      << r.err;
+  EXPECT_EQ(testing_support::ReadBytes(dir.File("in/b-big.wav")), before);
+}
+
+}  // namespace
