@@ -384,3 +384,19 @@ TEST(Cli, AFullDiskEndsOnlyThatRowAndLeavesNoBrokenTarget) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(Cli, AKillDuringAConversionLeavesTheSourceAlone) {
+  TempDir dir;
+  Tone(dir, "in/long.wav", 44100, 2, 30.0);
+  const auto before = testing_support::ReadBytes(dir.File("in/long.wav"));
+  for (const char* delay : {"0.05", "0.3", "1"}) {
+    SCOPED_TRACE(delay);
+    Shell(dir, Quote(ZANDRO_CLI) + " convert --to mp3 --bitrate 128 --if-exists overwrite --out out in & sleep " +
+                   delay + "; kill -9 $! 2>/dev/null; wait");
+    EXPECT_EQ(testing_support::ReadBytes(dir.File("in/long.wav")), before);
+  }
+}
+
+}  // namespace

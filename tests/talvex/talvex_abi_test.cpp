@@ -365,6 +365,21 @@ TEST_F(Talvex, AGroupEditNeverShortensALongStoredTitle) {
   EXPECT_EQ(FfprobeValue(tagged, "format_tags=WM/Year", "format.tags.WM_Year"), "2024");
 }
 
+TEST_F(Talvex, HugeTagsAndControlCharactersStayWithinTheRecord) {
+  const std::string source = Copy("xing.mp3", "plain.mp3");
+  const std::string tagged = dir.File("huge.mp3");
+  const std::string huge(10000, 'H');
+  Command("ffmpeg -nostdin -v quiet -i '" + source + "' -c copy -metadata title=" + huge +
+          " -metadata artist=\"$(printf 'a\\tb\\001c')\" '" + tagged + "'");
+  ASSERT_TRUE(fs::exists(tagged));
+  TalvexSongTags tags{};
+  TalvexAudioInfo info{};
+  ASSERT_TRUE(lib.getTags(tagged.c_str(), &info, &tags));
+  EXPECT_EQ(std::string(tags.title), std::string(255, 'H'));
+  EXPECT_STREQ(tags.author, "a\tb\001c");
+  EXPECT_EQ(tags.title[255], '\0');
+}
+
 // The decoded audio of a file, as a checksum; "" when it does not decode.
 std::string AudioChecksum(const std::string& path) {
   return Command("ffmpeg -nostdin -v quiet -i '" + path + "' -map 0:a -f md5 - 2>/dev/null");
