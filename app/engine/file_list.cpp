@@ -153,7 +153,9 @@ bool FileList::AddFile(const std::string& path) {
 std::size_t FileList::AddDirectory(const std::string& directory, ScanFilter filter) {
   std::size_t added = 0;
   if (directory.empty()) return 0;  // a folder without a path adds nothing
+  ++scanDepth_;
   ScanDirectory(zplatform::WithTrailingSeparator(directory), filter, added);
+  if (--scanDepth_ == 0) stopScan_ = false;
   return added;
 }
 
@@ -162,6 +164,7 @@ void FileList::ScanDirectory(const std::string& directory, ScanFilter filter, st
   fs::directory_iterator entries(directory, error);
   if (error) return;
   for (const fs::directory_entry& entry : entries) {
+    if (stopScan_) return;
     const std::string name = entry.path().filename().string();
     std::error_code statusError;
     const bool isLink = entry.is_symlink(statusError);

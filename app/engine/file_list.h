@@ -65,6 +65,11 @@ class FileList {
   // number of rows added.
   std::size_t AddDirectory(const std::string& directory, ScanFilter filter);
 
+  // Asks every running AddDirectory to stop before its next entry (a front
+  // end that lets events run during a scan calls it when its window closes).
+  void StopScan() { stopScan_ = scanDepth_ > 0; }
+  bool Scanning() const { return scanDepth_ > 0; }
+
   void SetSelected(std::size_t row, bool selected);
   std::size_t SelectedCount() const { return selected_.total; }
   void SelectByKind(KindChoice kind);
@@ -109,6 +114,8 @@ class FileList {
   Counts listed_;
   Counts selected_;
   int sortColumn_ = 0;
+  int scanDepth_ = 0;  // scans in progress, nested ones included
+  bool stopScan_ = false;
 };
 
 // The row's kind by its caption's extension, as the select, delete and scan

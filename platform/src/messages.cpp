@@ -41,6 +41,10 @@ MessageAnswer ShowMessage(MessageKind kind, std::string_view text) {
   return Messages().Show(kind, CaptionFor(kind), text);
 }
 
+MessageAnswer ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons) {
+  return Messages().ShowChoice(kind, CaptionFor(kind), text, buttons);
+}
+
 MessageAnswer StderrMessageSink::Show(MessageKind kind, std::string_view caption,
                                       std::string_view text) {
   std::fprintf(stderr, "%.*s: %.*s\n", static_cast<int>(caption.size()), caption.data(),

@@ -266,4 +266,35 @@ TEST(FileList, ObserverHearsEveryRowChange) {
   EXPECT_EQ(recorder.events, (std::vector<std::string>{"+0", "+1", "~1", "sort", "-1"}));
 }
 
+TEST(FileList, StopScanEndsTheRunningScanOnlyAndNothingAfterIt) {
+  TempDir dir;
+  for (const char* name : {"1.wav", "2.wav", "a/3.wav", "a/b/4.wav", "a/b/5.wav", "c/6.wav"}) Touch(dir.path() / name);
+
+  // Stops from inside the scan, as a window does when it closes while the
+  // scan lets events run.
+  struct Stopper : FileListObserver {
+    FileList* list = nullptr;
+    std::size_t stopAt = 0;
+    void RowInserted(std::size_t row) override {
+      if (row + 1 == stopAt) list->StopScan();
+    }
+    void RowRemoved(std::size_t) override {}
+    void RowChanged(std::size_t) override {}
+    void RowsReordered() override {}
+  } stopper;
+  FakeFiles files;
+  FileList list(files.Inspector());
+  stopper.list = &list;
+  stopper.stopAt = 3;
+  list.SetObserver(&stopper);
+  list.StopScan();  // no scan running: must not affect the next one
+  EXPECT_FALSE(list.Scanning());
+  EXPECT_EQ(list.AddDirectory(dir.path().string(), ScanFilter::All), 3u);
+  EXPECT_FALSE(list.Scanning());
+
+  stopper.stopAt = 0;
+  EXPECT_EQ(list.AddDirectory(dir.path().string(), ScanFilter::All), 3u);  // the rest, then all duplicates
+  EXPECT_EQ(list.size(), 6u);
+}
+
 }  // namespace

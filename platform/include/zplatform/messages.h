@@ -19,6 +19,9 @@ enum class MessageKind {
 
 enum class MessageAnswer { Ok, Yes, No, Cancel };
 
+// The buttons of a message that is not a question: OK alone, or OK and Cancel.
+enum class MessageButtons { Ok, OkCancel };
+
 inline constexpr std::string_view kApplicationTitle = "Zandro";
 
 // The caption the design gives each kind of message.
@@ -31,6 +34,14 @@ class MessageSink {
   // Shows `text` modally and returns the button used. `caption` is the
   // window title (normally CaptionFor(kind)).
   virtual MessageAnswer Show(MessageKind kind, std::string_view caption, std::string_view text) = 0;
+
+  // The same with a choice of buttons (not for Confirm, whose buttons are
+  // fixed). A sink that offers no choice shows the message and answers Ok.
+  virtual MessageAnswer ShowChoice(MessageKind kind, std::string_view caption, std::string_view text,
+                                   MessageButtons buttons) {
+    (void)buttons;
+    return Show(kind, caption, text);
+  }
 
   // An input query: caption, prompt and one edit starting with `value`, at
   // most `maxBytes` bytes of UTF-8. Returns false on Cancel; on OK, `value`
@@ -48,6 +59,7 @@ MessageSink* SetMessageSink(MessageSink* sink);
 
 // Shorthand: shows `text` with the caption of its kind.
 MessageAnswer ShowMessage(MessageKind kind, std::string_view text);
+MessageAnswer ShowMessage(MessageKind kind, std::string_view text, MessageButtons buttons);
 
 // A sink that writes to a stream-like function; used by the default and by
 // the command-line tool.
