@@ -509,28 +509,38 @@ class MainWindowTest : public QObject {
 
   void deleteByKind_data() {
     QTest::addColumn<QStringList>("rows");
+    QTest::addColumn<QString>("select");
     QTest::addColumn<QString>("action");
     QTest::addColumn<QStringList>("left");
+    QTest::addColumn<QStringList>("leftSelected");
     const QStringList mixed{"a.wma", "b.MP3", "c.wav", "d.WMA", "e.mp3"};
-    QTest::newRow("all") << mixed << "FileDeleteAllCmd" << QStringList();
-    QTest::newRow("wma") << mixed << "FileDeleteWmaCmd" << QStringList{"b.MP3", "c.wav", "e.mp3"};
-    QTest::newRow("mp3") << mixed << "FileDeleteMp3Cmd" << QStringList{"a.wma", "c.wav", "d.WMA"};
-    QTest::newRow("wav") << mixed << "FileDeleteWavCmd" << QStringList{"a.wma", "b.MP3", "d.WMA", "e.mp3"};
-    QTest::newRow("wav, none listed") << QStringList{"x.mp3", "y.WMA"} << "FileDeleteWavCmd"
-                                      << QStringList{"x.mp3", "y.WMA"};
+    QTest::newRow("all") << mixed << "FileSelectWmaCmd" << "FileDeleteAllCmd" << QStringList() << QStringList();
+    QTest::newRow("wma") << mixed << "FileSelectWmaCmd" << "FileDeleteWmaCmd" << QStringList{"b.MP3", "c.wav", "e.mp3"}
+                         << QStringList();
+    QTest::newRow("mp3, all selected") << mixed << "FileSelectAllCmd" << "FileDeleteMp3Cmd"
+                                       << QStringList{"a.wma", "c.wav", "d.WMA"}
+                                       << QStringList{"a.wma", "c.wav", "d.WMA"};
+    QTest::newRow("wav, wma selected") << mixed << "FileSelectWmaCmd" << "FileDeleteWavCmd"
+                                       << QStringList{"a.wma", "b.MP3", "d.WMA", "e.mp3"}
+                                       << QStringList{"a.wma", "d.WMA"};
+    QTest::newRow("wav, none listed") << QStringList{"x.mp3", "y.WMA"} << "FileSelectMp3Cmd" << "FileDeleteWavCmd"
+                                      << QStringList{"x.mp3", "y.WMA"} << QStringList{"x.mp3"};
   }
 
   void deleteByKind() {
     QFETCH(QStringList, rows);
+    QFETCH(QString, select);
     QFETCH(QString, action);
     QFETCH(QStringList, left);
+    QFETCH(QStringList, leftSelected);
     Open(std::make_unique<FileList>(ProbeByExtension()));
     ListFakeRows(rows);
-    // A selection on rows that go must not move onto rows that stay.
-    Trigger("FileSelectWmaCmd");
+    Trigger(select.toLatin1().constData());
     Trigger(action.toLatin1().constData());
     QCOMPARE(Names(), left);
-    QCOMPARE(ViewSelectedNames(), RowSelectedNames());
+    // The selection of removed rows must neither linger nor move onto the rows that stay.
+    QCOMPARE(RowSelectedNames(), leftSelected);
+    QCOMPARE(ViewSelectedNames(), leftSelected);
     QVERIFY(messages_->shown.empty());
   }
 
