@@ -134,4 +134,30 @@ std::string RealFixture(std::string_view name) {
   return std::string(ZANDRO_REAL_FIXTURES) + "/" + std::string(name);
 }
 
+// A content-encryption object (no secret, protection type "DRM", no key
+// id, no licence URL) placed first in the header of an otherwise good file.
+Bytes WithContentEncryption(Bytes file) {
+  const std::uint8_t guid[16] = {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11,
+                                 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E};
+  Bytes object(guid, guid + 16);
+  Bytes body;
+  AppendLe32(body, 0);
+  AppendLe32(body, 4);
+  for (char c : {'D', 'R', 'M', '\0'}) body.push_back(static_cast<std::uint8_t>(c));
+  AppendLe32(body, 0);
+  AppendLe32(body, 0);
+  const std::uint64_t size = 24 + body.size();
+  for (int i = 0; i < 8; ++i) object.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
+  object.insert(object.end(), body.begin(), body.end());
+
+  std::uint64_t headerSize = 0;
+  for (int i = 0; i < 8; ++i) headerSize |= std::uint64_t{file[16 + static_cast<std::size_t>(i)]} << (8 * i);
+  headerSize += size;
+  for (int i = 0; i < 8; ++i) file[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(headerSize >> (8 * i));
+  const std::uint32_t count = Le32At(file, 24) + 1;
+  for (int i = 0; i < 4; ++i) file[24 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(count >> (8 * i));
+  file.insert(file.begin() + 30, object.begin(), object.end());
+  return file;
+}
+
 }  // namespace testing_support

@@ -98,4 +98,8 @@ Bytes SimpleWav(std::uint16_t channels, std::uint32_t rate, const Bytes& samples
 
 std::string RealFixture(std::string_view name);
 
+// The ASF file with a content-encryption object added first in its header,
+// as protected files carry.
+Bytes WithContentEncryption(Bytes file);
+
 }  // namespace testing_support

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cmath>
 #include <map>
+#include <mutex>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -19,6 +20,7 @@
 #include "support/test_support.h"
 #include "talvex/talvex.h"
 #include "zplatform/diagnostics.h"
+#include "zplatform/window_registry.h"
 
 namespace {
 
@@ -378,6 +380,24 @@ TEST_F(Talvex, HugeTagsAndControlCharactersStayWithinTheRecord) {
   EXPECT_EQ(std::string(tags.title), std::string(255, 'H'));
   EXPECT_STREQ(tags.author, "a\tb\001c");
   EXPECT_EQ(tags.title[255], '\0');
+}
+
+TEST_F(Talvex, ProtectedFilesPostTheNoticeAndDoNotOpen) {
+  std::vector<int> posted;
+  std::mutex mutex;
+  zplatform::WindowRegistration window("TfmConvertor", [&](int message, std::intptr_t, std::intptr_t) {
+    std::lock_guard lock(mutex);
+    posted.push_back(message);
+  });
+  const std::string locked = dir.File("locked.wma");
+  testing_support::WriteBytes(
+      locked, testing_support::WithContentEncryption(testing_support::ReadBytes(testing_support::RealFixture("silence-1.wma"))));
+  TalvexAudioInfo info{};
+  EXPECT_FALSE(lib.check(locked.c_str(), &info));
+  EXPECT_FALSE(lib.initRead(locked.c_str(), &info, 0));
+  lib.closeRead(&info);
+  std::lock_guard lock(mutex);
+  EXPECT_EQ(posted, (std::vector<int>{1224, 1224}));
 }
 
 // The decoded audio of a file, as a checksum; "" when it does not decode.

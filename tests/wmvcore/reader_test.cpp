@@ -196,35 +196,9 @@ TEST(Reader, CloseWithoutOpenIsAnInvalidRequest) {
   EXPECT_EQ(reader->QueryHeaderInfo()->GetAttributeCount(0, &count), NS_E_INVALID_REQUEST);
 }
 
-// A content-encryption object (no secret, protection type "DRM", no key
-// id, no licence URL) placed first in the header of an otherwise good file.
-testing_support::Bytes WithContentEncryption(testing_support::Bytes file) {
-  const std::uint8_t guid[16] = {0xFB, 0xB3, 0x11, 0x22, 0x23, 0xBD, 0xD2, 0x11,
-                                 0xB4, 0xB7, 0x00, 0xA0, 0xC9, 0x55, 0xFC, 0x6E};
-  testing_support::Bytes object(guid, guid + 16);
-  testing_support::Bytes body;
-  testing_support::AppendLe32(body, 0);
-  testing_support::AppendLe32(body, 4);
-  for (char c : {'D', 'R', 'M', '\0'}) body.push_back(static_cast<std::uint8_t>(c));
-  testing_support::AppendLe32(body, 0);
-  testing_support::AppendLe32(body, 0);
-  const std::uint64_t size = 24 + body.size();
-  for (int i = 0; i < 8; ++i) object.push_back(static_cast<std::uint8_t>(size >> (8 * i)));
-  object.insert(object.end(), body.begin(), body.end());
-
-  std::uint64_t headerSize = 0;
-  for (int i = 0; i < 8; ++i) headerSize |= std::uint64_t{file[16 + static_cast<std::size_t>(i)]} << (8 * i);
-  headerSize += size;
-  for (int i = 0; i < 8; ++i) file[16 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(headerSize >> (8 * i));
-  const std::uint32_t count = testing_support::Le32At(file, 24) + 1;
-  for (int i = 0; i < 4; ++i) file[24 + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(count >> (8 * i));
-  file.insert(file.begin() + 30, object.begin(), object.end());
-  return file;
-}
-
 TEST_F(ReaderTest, ProtectedContentReportsNoRightsAndFailsToOpen) {
   const std::string locked = dir_.File("locked.wma");
-  testing_support::WriteBytes(locked, WithContentEncryption(testing_support::ReadBytes(path_)));
+  testing_support::WriteBytes(locked, testing_support::WithContentEncryption(testing_support::ReadBytes(path_)));
 
   std::shared_ptr<IWMReader> reader;
   ASSERT_EQ(WMCreateReader(0, &reader), S_OK);
