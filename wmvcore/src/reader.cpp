@@ -373,6 +373,13 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
 
     // Delivers the decoded frame's part inside [firstSample, endSample).
     auto deliver = [&](AVFrame* f) -> bool {
+      // Output 0 has the stream's one format and nothing is resampled or
+      // remixed, so a frame of another rate or channel count (damaged or
+      // changing input) is dropped; converting it would overrun the buffer.
+      if (f->ch_layout.nb_channels != source.channels || f->sample_rate != static_cast<int>(source.rate)) {
+        zplatform::Trace("wmvcore: a block of another format was dropped");
+        return true;
+      }
       const std::uint64_t begin = position;
       position += static_cast<std::uint64_t>(f->nb_samples);
       std::uint64_t from = std::max(begin, firstSample);
