@@ -86,8 +86,10 @@ Probe FfProbe(const TempDir& dir, const std::string& path) {
   p.rate = std::stoi(json["streams"][0]["sample_rate"].get<std::string>());
   p.channels = json["streams"][0]["channels"].get<int>();
   p.codec = json["streams"][0]["codec_name"].get<std::string>();
-  const auto& duration = json["format"]["duration"];
-  p.seconds = duration.is_string() ? std::stod(duration.get<std::string>()) : 0.0;
+  // A const json's operator[] must only meet keys that are there.
+  if (json.contains("format") && json["format"].contains("duration") && json["format"]["duration"].is_string()) {
+    p.seconds = std::stod(json["format"]["duration"].get<std::string>());
+  }
   return p;
 }
 
