@@ -155,6 +155,10 @@ bool WriteThroughCopy(const char* path, TalvexSongTags* tags) {
   if (in >= 0) close(in);
   ok = close(out) == 0 && ok;
   ok = ok && EditWith(zplatform::PathToUtf16(temporary), tags, TagMode::Write);
+  // TagLib can write a file (say, MP3 data named .wma) into one it no longer
+  // opens; such a copy never replaces the file.
+  TalvexSongTags readBack{};
+  ok = ok && EditWith(zplatform::PathToUtf16(temporary), &readBack, TagMode::Read);
   if (ok) {
     const int sync = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
     ok = sync >= 0 && fsync(sync) == 0;
