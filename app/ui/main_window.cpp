@@ -23,10 +23,14 @@
 #include <QUrl>
 
 #include "about_dialog.h"
+#include "engine/tag_commands.h"
+#include "file_exist_dialog.h"
 #include "file_list_model.h"
 #include "icons.h"
 #include "popup_button.h"
 #include "product.h"
+#include "tag_info_dialog.h"
+#include "tag_rule_dialog.h"
 #include "zplatform/messages.h"
 #include "zplatform/window_registry.h"
 
@@ -163,12 +167,16 @@ void TfmConvertor::BuildActions() {
   ConvertSelectWavCmd = MakeAction("ConvertSelectWavCmd", "To WAV", QString(), 2, none, nullptr);
 
   ToolChangeTagInfoCmd = MakeAction("ToolChangeTagInfoCmd", "Change Selected Files Tag Info", QString(), 0, none,
-                                    nullptr);
-  ToolGroupSetAuthorCmd = MakeAction("ToolGroupSetAuthorCmd", "Author", QString(), 0, none, nullptr);
-  ToolGroupSetAlbumCmd = MakeAction("ToolGroupSetAlbumCmd", "Album", QString(), 1, none, nullptr);
-  ToolGroupSetYearCmd = MakeAction("ToolGroupSetYearCmd", "Year", QString(), 2, none, nullptr);
+                                    &T::ChangeTagInfoClick);
+  ToolGroupSetAuthorCmd = MakeAction("ToolGroupSetAuthorCmd", "Author", QString(), 0, none, &T::GroupAuthorClick);
+  ToolGroupSetAlbumCmd = MakeAction("ToolGroupSetAlbumCmd", "Album", QString(), 1, none, &T::GroupAuthorClick);
+  ToolGroupSetYearCmd = MakeAction("ToolGroupSetYearCmd", "Year", QString(), 2, none, &T::GroupAuthorClick);
   ToolAutoRenameCmd = MakeAction("ToolAutoRenameCmd", "Auto Rename Selected Files",
-                                 "Auto Rename use tag information", 0, none, nullptr);
+                                 "Auto Rename use tag information", 0, none, &T::ToolAutoRenameCmdExecute);
+  ToolUndoAutoRenameCmd = MakeAction("ToolUndoAutoRenameCmd", "Undo Auto Rename",
+                                     "Give the files of the last auto rename their old names", 0, none,
+                                     &T::ToolUndoAutoRenameCmdExecute);
+  ToolUndoAutoRenameCmd->setEnabled(false);
 
   AboutHelpCmd = MakeAction("AboutHelpCmd", "Help", QString(), 0, QKeySequence(Qt::Key_F1), &T::AboutHelpCmdExecute);
   AboutHelpCmd->setIcon(QIcon::fromTheme(QStringLiteral("help-contents")));
@@ -215,6 +223,7 @@ void TfmConvertor::BuildMenus() {
   MakeSubmenu(tool, "ToolGroupSetTagInfoCmd", QStringLiteral("Group Set Selected Files Tag Info"))
       ->addActions({ToolGroupSetAuthorCmd, ToolGroupSetAlbumCmd, ToolGroupSetYearCmd});
   tool->addAction(ToolAutoRenameCmd);
+  tool->addAction(ToolUndoAutoRenameCmd);
 
   QMenu* about = menuBar()->addMenu(QStringLiteral("&About"));
   about->setObjectName(QStringLiteral("mnuAbout"));
@@ -450,8 +459,40 @@ void TfmConvertor::DeleteAllClick() { list_->DeleteByKind(static_cast<KindChoice
 
 void TfmConvertor::lvConvertorColumnClick(int column) { list_->SortByColumn(column); }
 
-void TfmConvertor::lvConvertorDblClick() {
-  if (ToolChangeTagInfoCmd->isEnabled()) ToolChangeTagInfoCmd->trigger();
+void TfmConvertor::lvConvertorDblClick(const QModelIndex& index) {
+  if (!index.isValid()) return;
+  // The clicked row becomes the selection, then it is edited.
+  lvConvertor_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+  lvConvertor_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+  ChangeTagInfoClick();
+}
+
+void TfmConvertor::ChangeTagInfoClick() {
+  QtTagDialog dialog;
+  ChangeTagInfo(*list_, dialog);
+}
+
+void TfmConvertor::GroupAuthorClick() { GroupSetTag(*list_, static_cast<GroupField>(std::clamp(SenderTag(), 0, 2))); }
+
+void TfmConvertor::ToolAutoRenameCmdExecute() {
+  QtTagRuleDialog dialog;
+  QtOverwritePrompt prompt;
+  std::vector<RenameResult> renamed = AutoRename(*list_, tagRule_, dialog, prompt);
+  // A run that renamed nothing keeps the earlier batch to undo.
+  if (renamed.empty()) return;
+  lastRename_ = std::move(renamed);
+  ToolUndoAutoRenameCmd->setEnabled(true);
+}
+
+void TfmConvertor::ToolUndoAutoRenameCmdExecute() {
+  if (lastRename_.empty()) return;
+  const UndoOutcome outcome = UndoAutoRename(*list_, lastRename_);
+  lastRename_.clear();
+  ToolUndoAutoRenameCmd->setEnabled(false);
+  if (outcome.problems.empty()) return;
+  std::string text = "These files keep their new names:";
+  for (const std::string& problem : outcome.problems) text += "\n" + problem;
+  zplatform::ShowMessage(zplatform::MessageKind::Information, text);
 }
 
 void TfmConvertor::AboutHelpCmdExecute() {

@@ -5,11 +5,14 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QModelIndex>
 #include <QTimer>
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "engine/auto_rename.h"
 #include "engine/conversion_inputs.h"
 #include "engine/file_list.h"
 
@@ -77,7 +80,11 @@ class TfmConvertor final : public QMainWindow {
   void SelectAllClick();
   void DeleteAllClick();
   void lvConvertorColumnClick(int column);
-  void lvConvertorDblClick();
+  void lvConvertorDblClick(const QModelIndex& index);
+  void ChangeTagInfoClick();
+  void GroupAuthorClick();
+  void ToolAutoRenameCmdExecute();
+  void ToolUndoAutoRenameCmdExecute();
   void AboutHelpCmdExecute();
   void HomePageClick();
   void About2Click();
@@ -96,6 +103,8 @@ class TfmConvertor final : public QMainWindow {
   TagRuleSettings tagRule_;
   ScanFilter scanFilter_ = ScanFilter::All;
   QString lastDirectory_;
+  // The renames of the last auto-rename, for its undo.
+  std::vector<RenameResult> lastRename_;
 
   FileListModel* model_ = nullptr;
   QTreeView* lvConvertor_ = nullptr;
@@ -133,6 +142,7 @@ class TfmConvertor final : public QMainWindow {
   QAction* ToolGroupSetAlbumCmd = nullptr;
   QAction* ToolGroupSetYearCmd = nullptr;
   QAction* ToolAutoRenameCmd = nullptr;
+  QAction* ToolUndoAutoRenameCmd = nullptr;
   QAction* AboutHelpCmd = nullptr;
   QAction* AboutHomePageCmd = nullptr;
   QAction* AboutAboutCmd = nullptr;

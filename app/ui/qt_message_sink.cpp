@@ -9,6 +9,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "dialog_support.h"
+
 namespace zandro::ui {
 
 using zplatform::MessageAnswer;
@@ -18,13 +20,6 @@ using zplatform::MessageKind;
 namespace {
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// The window the box belongs to, so that it stays above a modal dialog that
-// is open at the time.
-QWidget* OwnerWindow() {
-  if (QWidget* modal = QApplication::activeModalWidget()) return modal;
-  return QApplication::activeWindow();
-}
 
 QMessageBox::Icon IconFor(MessageKind kind) {
   switch (kind) {
@@ -96,16 +91,9 @@ bool QtMessageSink::InputQuery(std::string_view caption, std::string_view prompt
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
 
-  // The limit is in bytes of the stored text: drop whole characters from
-  // the end until it fits, never half of one.
-  QObject::connect(edit, &QLineEdit::textChanged, edit, [edit, maxBytes](const QString& text) {
-    QString cut = text;
-    while (static_cast<std::size_t>(cut.toUtf8().size()) > maxBytes && !cut.isEmpty()) {
-      cut.chop(cut.size() >= 2 && cut.at(cut.size() - 1).isLowSurrogate() ? 2 : 1);
-    }
-    if (cut != text) edit->setText(cut);
-  });
-  edit->setText(Text(value));
+  // The limit is in bytes of the stored text: input past it is refused,
+  // never half of a character kept.
+  edit->setValidator(new Utf8LimitValidator(maxBytes, edit));
 
   if (dialog.exec() != QDialog::Accepted) return false;
   const QByteArray utf8 = edit->text().toUtf8();

@@ -129,7 +129,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(entries(W().menuBar()->actions().at(1)->menu()), (QStringList{"Convert All", "Convert Selected"}));
     QCOMPARE(entries(W().menuBar()->actions().at(2)->menu()),
              (QStringList{"Change Selected Files Tag Info", "Group Set Selected Files Tag Info",
-                          "Auto Rename Selected Files"}));
+                          "Auto Rename Selected Files", "Undo Auto Rename"}));
     QCOMPARE(entries(W().menuBar()->actions().at(3)->menu()).first(), QStringLiteral("Help"));
     QCOMPARE(entries(W().menuBar()->actions().at(3)->menu()).last(), QStringLiteral("About"));
   }
@@ -166,11 +166,13 @@ class MainWindowTest : public QObject {
     row("&Convert/Convert Selected/To WMA", "ConvertSelectWmaCmd", "", "", false);
     row("&Convert/Convert Selected/To MP3", "ConvertSelectMp3Cmd", "", "", false);
     row("&Convert/Convert Selected/To WAV", "ConvertSelectWavCmd", "", "", false);
-    row("&Tool/Change Selected Files Tag Info", "ToolChangeTagInfoCmd", "", "", false);
-    row("&Tool/Group Set Selected Files Tag Info/Author", "ToolGroupSetAuthorCmd", "", "", false);
-    row("&Tool/Group Set Selected Files Tag Info/Album", "ToolGroupSetAlbumCmd", "", "", false);
-    row("&Tool/Group Set Selected Files Tag Info/Year", "ToolGroupSetYearCmd", "", "", false);
-    row("&Tool/Auto Rename Selected Files", "ToolAutoRenameCmd", "", "Auto Rename use tag information", false);
+    row("&Tool/Change Selected Files Tag Info", "ToolChangeTagInfoCmd", "", "", true);
+    row("&Tool/Group Set Selected Files Tag Info/Author", "ToolGroupSetAuthorCmd", "", "", true);
+    row("&Tool/Group Set Selected Files Tag Info/Album", "ToolGroupSetAlbumCmd", "", "", true);
+    row("&Tool/Group Set Selected Files Tag Info/Year", "ToolGroupSetYearCmd", "", "", true);
+    row("&Tool/Auto Rename Selected Files", "ToolAutoRenameCmd", "", "Auto Rename use tag information", true);
+    // Usable once an auto rename has renamed something.
+    row("&Tool/Undo Auto Rename", "ToolUndoAutoRenameCmd", "", "", false);
     row("&About/Help", "AboutHelpCmd", "F1", "", true);
     row("&About/About", "AboutAboutCmd", "", "", true);
   }
