@@ -23,6 +23,7 @@
 #include <QUrl>
 
 #include "about_dialog.h"
+#include "convert_to_dialog.h"
 #include "engine/tag_commands.h"
 #include "file_exist_dialog.h"
 #include "file_list_model.h"
@@ -159,12 +160,12 @@ void TfmConvertor::BuildActions() {
   FileExitCmd = MakeAction("FileExitCmd", "Exit", QString(), 0, none, &T::Exit1Click);
   FileExitCmd->setIcon(QIcon::fromTheme(QStringLiteral("application-exit")));
 
-  ConvertWmaCmd = MakeAction("ConvertWmaCmd", "To WMA", QString(), 0, none, nullptr);
-  ConvertMp3Cmd = MakeAction("ConvertMp3Cmd", "To MP3", QString(), 1, none, nullptr);
-  ConvertWavCmd = MakeAction("ConvertWavCmd", "To WAV", QString(), 2, none, nullptr);
-  ConvertSelectWmaCmd = MakeAction("ConvertSelectWmaCmd", "To WMA", QString(), 0, none, nullptr);
-  ConvertSelectMp3Cmd = MakeAction("ConvertSelectMp3Cmd", "To MP3", QString(), 1, none, nullptr);
-  ConvertSelectWavCmd = MakeAction("ConvertSelectWavCmd", "To WAV", QString(), 2, none, nullptr);
+  ConvertWmaCmd = MakeAction("ConvertWmaCmd", "To WMA", QString(), 0, none, &T::ConvertWmaClick);
+  ConvertMp3Cmd = MakeAction("ConvertMp3Cmd", "To MP3", QString(), 1, none, &T::ConvertWmaClick);
+  ConvertWavCmd = MakeAction("ConvertWavCmd", "To WAV", QString(), 2, none, &T::ConvertWmaClick);
+  ConvertSelectWmaCmd = MakeAction("ConvertSelectWmaCmd", "To WMA", QString(), 0, none, &T::ConvertSelectWmaCmdExecute);
+  ConvertSelectMp3Cmd = MakeAction("ConvertSelectMp3Cmd", "To MP3", QString(), 1, none, &T::ConvertSelectWmaCmdExecute);
+  ConvertSelectWavCmd = MakeAction("ConvertSelectWavCmd", "To WAV", QString(), 2, none, &T::ConvertSelectWmaCmdExecute);
 
   ToolChangeTagInfoCmd = MakeAction("ToolChangeTagInfoCmd", "Change Selected Files Tag Info", QString(), 0, none,
                                     &T::ChangeTagInfoClick);
@@ -465,6 +466,24 @@ void TfmConvertor::lvConvertorDblClick(const QModelIndex& index) {
   lvConvertor_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
   lvConvertor_->selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
   ChangeTagInfoClick();
+}
+
+void TfmConvertor::ConvertWmaClick() {
+  selectedOnly_ = false;
+  if (list_->empty()) {
+    zplatform::ShowMessage(zplatform::MessageKind::Plain, "There is no file to convert !");
+    return;
+  }
+  OpenConvertOptions(*list_, tagRule_, selectedOnly_, std::clamp(SenderTag(), 0, 2), this);
+}
+
+void TfmConvertor::ConvertSelectWmaCmdExecute() {
+  if (list_->SelectedCount() == 0) {
+    zplatform::ShowMessage(zplatform::MessageKind::Plain, "There is no file selected !");
+    return;
+  }
+  selectedOnly_ = true;
+  OpenConvertOptions(*list_, tagRule_, selectedOnly_, std::clamp(SenderTag(), 0, 2), this);
 }
 
 void TfmConvertor::ChangeTagInfoClick() {

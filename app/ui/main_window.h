@@ -81,6 +81,8 @@ class TfmConvertor final : public QMainWindow {
   void DeleteAllClick();
   void lvConvertorColumnClick(int column);
   void lvConvertorDblClick(const QModelIndex& index);
+  void ConvertWmaClick();
+  void ConvertSelectWmaCmdExecute();
   void ChangeTagInfoClick();
   void GroupAuthorClick();
   void ToolAutoRenameCmdExecute();
@@ -102,6 +104,7 @@ class TfmConvertor final : public QMainWindow {
   std::unique_ptr<FileList> list_;
   TagRuleSettings tagRule_;
   ScanFilter scanFilter_ = ScanFilter::All;
+  bool selectedOnly_ = false;  // of the last convert command
   QString lastDirectory_;
   // The renames of the last auto-rename, for its undo.
   std::vector<RenameResult> lastRename_;

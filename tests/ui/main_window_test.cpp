@@ -159,13 +159,12 @@ class MainWindowTest : public QObject {
     row("&File/Delete/MP3", "FileDeleteMp3Cmd", "", "Delete all mp3 files from convertor list", true);
     row("&File/Delete/WAV", "FileDeleteWavCmd", "", "Delete all wav files from convertor list", true);
     row("&File/Exit", "FileExitCmd", "", "", true);
-    // Their windows belong to the conversion and tag dialogs: listed, not usable yet.
-    row("&Convert/Convert All/To WMA", "ConvertWmaCmd", "", "", false);
-    row("&Convert/Convert All/To MP3", "ConvertMp3Cmd", "", "", false);
-    row("&Convert/Convert All/To WAV", "ConvertWavCmd", "", "", false);
-    row("&Convert/Convert Selected/To WMA", "ConvertSelectWmaCmd", "", "", false);
-    row("&Convert/Convert Selected/To MP3", "ConvertSelectMp3Cmd", "", "", false);
-    row("&Convert/Convert Selected/To WAV", "ConvertSelectWavCmd", "", "", false);
+    row("&Convert/Convert All/To WMA", "ConvertWmaCmd", "", "", true);
+    row("&Convert/Convert All/To MP3", "ConvertMp3Cmd", "", "", true);
+    row("&Convert/Convert All/To WAV", "ConvertWavCmd", "", "", true);
+    row("&Convert/Convert Selected/To WMA", "ConvertSelectWmaCmd", "", "", true);
+    row("&Convert/Convert Selected/To MP3", "ConvertSelectMp3Cmd", "", "", true);
+    row("&Convert/Convert Selected/To WAV", "ConvertSelectWavCmd", "", "", true);
     row("&Tool/Change Selected Files Tag Info", "ToolChangeTagInfoCmd", "", "", true);
     row("&Tool/Group Set Selected Files Tag Info/Author", "ToolGroupSetAuthorCmd", "", "", true);
     row("&Tool/Group Set Selected Files Tag Info/Album", "ToolGroupSetAlbumCmd", "", "", true);
