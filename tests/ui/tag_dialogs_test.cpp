@@ -473,6 +473,39 @@ class TagDialogsTest : public QObject {
     QVERIFY(messages_->shown.empty());
   }
 
+  void undoLeavesAFileWhoseOldNameIsTakenAndSaysSo() {
+    TempDir dir;
+    const std::string first = WriteMp3(dir.File("track01.mp3"), 2, 44100);
+    const std::string second = WriteMp3(dir.File("track02.mp3"), 2, 44100);
+    QVERIFY(!first.empty() && !second.empty());
+    Open(std::make_unique<FileList>());
+    window_->AddFileToList(first);
+    window_->AddFileToList(second);
+    for (std::size_t row : {0u, 1u}) {
+      for (Column column : {Column::Album, Column::Year, Column::Track, Column::Author}) {
+        window_->fileList().SetText(row, column, "");
+      }
+      window_->fileList().SetText(row, Column::Title, row == 0 ? "One" : "Two");
+      window_->fileList().SetSelected(row, true);
+    }
+    WhenModal<TfmTagRule>([](TfmTagRule* dialog) { Click(dialog, "OK"); });
+    Action("ToolAutoRenameCmd")->trigger();
+    QCOMPARE(window_->fileList().at(0).caption, dir.File("One.mp3"));
+    QCOMPARE(window_->fileList().at(1).caption, dir.File("Two.mp3"));
+    Touch(first);  // a new file now holds the first old name
+
+    Action("ToolUndoAutoRenameCmd")->trigger();
+    QCOMPARE(window_->fileList().at(0).caption, dir.File("One.mp3"));
+    QCOMPARE(window_->fileList().at(1).caption, second);
+    QCOMPARE(std::filesystem::file_size(first), std::uintmax_t{3});
+    QVERIFY(std::filesystem::exists(dir.File("One.mp3")));
+    QVERIFY(std::filesystem::exists(second));
+    QCOMPARE(messages_->shown.size(), std::size_t{1});
+    QVERIFY(messages_->shown[0].text.rfind("These files keep their new names:", 0) == 0);
+    QVERIFY(messages_->shown[0].text.find(dir.File("One.mp3")) != std::string::npos);
+    QVERIFY(messages_->shown[0].text.find("track02") == std::string::npos);
+  }
+
   void autoRenameOntoATakenNameAsksAndSkipLeavesBoth() {
     TempDir dir;
     const std::string source = WriteMp3(dir.File("track01.mp3"), 1, 22050);
