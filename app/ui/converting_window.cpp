@@ -183,9 +183,11 @@ void TfmConverting::PumpEvents() { QCoreApplication::processEvents(QEventLoop::A
 void TfmConverting::RunCompleted() {
   btnDone_->setText(QStringLiteral("Done"));
   QApplication::beep();
-  // The taskbar entry asks for attention until the user comes back.
-  QWidget* owner = parentWidget() ? parentWidget()->window() : this;
-  QApplication::alert(owner, 0);
+  // The taskbar entry (the main window's, at the root of the owner chain)
+  // asks for attention until the user comes back.
+  QWidget* owner = this;
+  while (owner->parentWidget()) owner = owner->parentWidget();
+  QApplication::alert(owner->window(), 0);
 }
 
 std::vector<StatusRow> RunConversionWindow(std::vector<StatusRow> rows, const ConvertSettings& settings,
