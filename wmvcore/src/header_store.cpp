@@ -57,7 +57,13 @@ void HeaderInfo::Reset(std::vector<Attribute> attributes, bool available) {
                                   }),
                    attributes.end());
   attributes_ = std::move(attributes);
+  IndexAttributes();
   available_ = available;
+}
+
+void HeaderInfo::IndexAttributes() {
+  positions_.clear();
+  for (std::size_t i = 0; i < attributes_.size(); ++i) positions_[attributes_[i].stream].push_back(i);
 }
 
 void HeaderInfo::SetHookForWrites(SetHook hook) {
@@ -69,9 +75,9 @@ HRESULT HeaderInfo::GetAttributeCount(WORD streamNumber, WORD* count) {
   if (!count) return E_POINTER;
   std::lock_guard lock(mutex_);
   if (!available_) return NS_E_INVALID_REQUEST;
-  const auto n = std::count_if(attributes_.begin(), attributes_.end(),
-                               [&](const Attribute& a) { return a.stream == streamNumber; });
-  *count = static_cast<WORD>(std::min<std::ptrdiff_t>(n, static_cast<std::ptrdiff_t>(kMaxLength)));
+  const auto stream = positions_.find(streamNumber);
+  const std::size_t n = stream == positions_.end() ? 0 : stream->second.size();
+  *count = static_cast<WORD>(std::min(n, kMaxLength));
   return S_OK;
 }
 
@@ -81,16 +87,9 @@ HRESULT HeaderInfo::GetAttributeByIndex(WORD index, WORD* streamNumber, char16_t
   if (!streamNumber || !nameLength || !type || !length) return E_POINTER;
   std::lock_guard lock(mutex_);
   if (!available_) return NS_E_INVALID_REQUEST;
-  const Attribute* found = nullptr;
-  WORD seen = 0;
-  for (const Attribute& a : attributes_) {
-    if (a.stream != *streamNumber) continue;
-    if (seen++ == index) {
-      found = &a;
-      break;
-    }
-  }
-  if (!found) return E_INVALIDARG;
+  const auto stream = positions_.find(*streamNumber);
+  if (stream == positions_.end() || index >= stream->second.size()) return E_INVALIDARG;
+  const Attribute* found = &attributes_[stream->second[index]];
 
   const auto nameUnits = static_cast<WORD>(found->name.size() + 1);
   const auto valueBytes = static_cast<WORD>(found->value.size());
@@ -149,6 +148,7 @@ HRESULT HeaderInfo::SetAttribute(WORD streamNumber, std::u16string_view name,
     return a.stream == streamNumber && a.name == name;
   });
   if (it == attributes_.end()) {
+    positions_[streamNumber].push_back(attributes_.size());
     attributes_.push_back(std::move(attribute));
   } else {
     *it = std::move(attribute);

@@ -1,7 +1,9 @@
 #pragma once
 // Attribute lists and the header-information object built on one.
 
+#include <cstddef>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -48,8 +50,14 @@ class HeaderInfo final : public IWMHeaderInfo {
                        const BYTE* value, WORD length) override;
 
  private:
+  void IndexAttributes();
+
   std::mutex mutex_;
   std::vector<Attribute> attributes_;
+  // Each stream's attributes by index, as positions in attributes_: a
+  // caller walks a header index by index, and counting up to each one
+  // would make that walk quadratic in the number of attributes.
+  std::map<WORD, std::vector<std::size_t>> positions_;
   bool available_ = false;
   SetHook hook_;
 };
