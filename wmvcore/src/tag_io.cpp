@@ -19,6 +19,7 @@
 #include <string_view>
 #include <unistd.h>
 
+#include "asf_header.h"
 #include "zplatform/diagnostics.h"
 #include "zplatform/text.h"
 
@@ -262,6 +263,7 @@ void InstallTagLibDebugListener() {
 HRESULT ReadTagAttributes(const std::string& path, TagFileKind* kind,
                           std::vector<Attribute>* attributes) {
   InstallTagLibDebugListener();
+  if (CheckAsfHeader(path) == AsfHeaderCheck::Broken) return OpenFailure(path);
   TagLib::FileRef ref(path.c_str(), false);
   if (ref.isNull() || !ref.file()->isValid()) return OpenFailure(path);
   *kind = KindOf(ref.file());
@@ -294,6 +296,7 @@ HRESULT CheckTagAttribute(TagFileKind kind, const Attribute& attribute) {
 
 HRESULT WriteTagAttributes(const std::string& path, const std::vector<Attribute>& changes) {
   InstallTagLibDebugListener();
+  if (CheckAsfHeader(path) == AsfHeaderCheck::Broken) return OpenFailure(path);
   TagLib::FileRef ref(path.c_str(), false);
   if (ref.isNull() || !ref.file()->isValid()) return OpenFailure(path);
   if (ref.file()->readOnly()) return E_ACCESSDENIED;
