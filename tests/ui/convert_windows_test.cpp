@@ -41,39 +41,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-template <typename T>
-T* Child(QWidget* window, const char* name) {
-  return window->findChild<T*>(QLatin1String(name));
-}
-
-QPushButton* Button(QWidget* window, const QString& text) {
-  for (QPushButton* button : window->findChildren<QPushButton*>()) {
-    if (button->text() == text) return button;
-  }
-  return nullptr;
-}
-
-void Click(QWidget* window, const QString& text) {
-  QPushButton* button = Button(window, text);
-  QVERIFY2(button != nullptr, qPrintable(text));
-  QTest::mouseClick(button, Qt::LeftButton);
-}
-
-// Runs `act` on the first modal window of type T once `ready` holds for it.
-template <typename T>
-void WhenModalAnd(std::function<bool(T*)> ready, std::function<void(T*)> act) {
-  auto* timer = new QTimer;
-  timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, act] {
-    auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
-    if (!window || !ready(window)) return;
-    timer->stop();
-    timer->deleteLater();
-    act(window);
-  });
-  timer->start();
-}
-
 QStringList ColumnTexts(const QTreeWidget& list, int column) {
   QStringList texts;
   for (int i = 0; i < list.topLevelItemCount(); ++i) texts << list.topLevelItem(i)->text(column);

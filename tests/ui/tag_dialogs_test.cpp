@@ -31,24 +31,6 @@ using testing_support::TempDir;
 
 namespace {
 
-QPushButton* Button(QWidget* window, const QString& text) {
-  for (QPushButton* button : window->findChildren<QPushButton*>()) {
-    if (button->text() == text) return button;
-  }
-  return nullptr;
-}
-
-void Click(QWidget* window, const QString& text) {
-  QPushButton* button = Button(window, text);
-  QVERIFY2(button != nullptr, qPrintable(text));
-  QTest::mouseClick(button, Qt::LeftButton);
-}
-
-template <typename T>
-T* Child(QWidget* window, const char* name) {
-  return window->findChild<T*>(QLatin1String(name));
-}
-
 // Types text key by key, letters outside ASCII included.
 void Type(QWidget* widget, const QString& text) {
   for (const uint letter : text.toUcs4()) {

@@ -37,6 +37,13 @@ OpenedUrls::OpenedUrls(const QString& scheme) : scheme_(scheme) {
 
 OpenedUrls::~OpenedUrls() { QDesktopServices::unsetUrlHandler(scheme_); }
 
+QPushButton* Button(QWidget* window, const QString& text) {
+  for (QPushButton* button : window->findChildren<QPushButton*>()) {
+    if (button->text() == text) return button;
+  }
+  return nullptr;
+}
+
 QStringList VisibleTopLevels() {
   QStringList names;
   for (QWidget* widget : QApplication::topLevelWidgets()) {

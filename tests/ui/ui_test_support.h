@@ -5,6 +5,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QObject>
+#include <QPushButton>
+#include <QTest>
 #include <QPointer>
 #include <QTimer>
 #include <QUrl>
@@ -49,20 +51,42 @@ class ScriptedMessages final : public zplatform::MessageSink {
   zplatform::MessageSink* previous_;
 };
 
-// Runs `act` on the first modal window of type T as soon as one is shown
+// Runs `act` on the first modal window of type T once `ready` holds for it
 // (polled by a timer, so it works whichever loop shows the window).
 template <typename T>
-void WhenModal(std::function<void(T*)> act) {
+void WhenModalAnd(std::function<bool(T*)> ready, std::function<void(T*)> act) {
   auto* timer = new QTimer;
   timer->setInterval(5);
-  QObject::connect(timer, &QTimer::timeout, timer, [timer, act] {
-    if (auto* window = qobject_cast<T*>(QApplication::activeModalWidget())) {
-      timer->stop();
-      timer->deleteLater();
-      act(window);
-    }
+  QObject::connect(timer, &QTimer::timeout, timer, [timer, ready, act] {
+    auto* window = qobject_cast<T*>(QApplication::activeModalWidget());
+    if (!window || !ready(window)) return;
+    timer->stop();
+    timer->deleteLater();
+    act(window);
   });
   timer->start();
+}
+
+// Runs `act` on the first modal window of type T as soon as one is shown.
+template <typename T>
+void WhenModal(std::function<void(T*)> act) {
+  WhenModalAnd<T>([](T*) { return true; }, std::move(act));
+}
+
+// A window's push button by its text, or null.
+QPushButton* Button(QWidget* window, const QString& text);
+
+// Clicks the push button with this text; fails the test when there is none.
+inline void Click(QWidget* window, const QString& text) {
+  QPushButton* button = Button(window, text);
+  QVERIFY2(button != nullptr, qPrintable(text));
+  QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// A child widget by its object name, or null.
+template <typename T>
+T* Child(QWidget* window, const char* name) {
+  return window->findChild<T*>(QLatin1String(name));
 }
 
 // Records the addresses handed to the desktop for a scheme while it lives.

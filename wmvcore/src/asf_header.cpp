@@ -1,21 +1,12 @@
 #include "asf_header.h"
 
-#include <array>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
-#include <vector>
+
+#include "asf_layout.h"
 
 namespace wmvcore::detail {
 namespace {
 
-using Guid = std::array<std::uint8_t, 16>;
-
-// GUIDs as they are stored in the file (first three fields little-endian).
-constexpr Guid kHeaderObject{0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
-                             0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
-constexpr Guid kHeaderExtension{0xB5, 0x03, 0xBF, 0x5F, 0x2E, 0xA9, 0xCF, 0x11,
-                                0x8E, 0xE3, 0x00, 0xC0, 0x0C, 0x20, 0x53, 0x65};
 constexpr Guid kExtendedContentDescription{0x40, 0xA4, 0xD0, 0xD2, 0x07, 0xE3, 0xD2, 0x11,
                                            0x97, 0xF0, 0x00, 0xA0, 0xC9, 0x5E, 0xA8, 0x50};
 constexpr Guid kMetadata{0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
@@ -23,18 +14,10 @@ constexpr Guid kMetadata{0xEA, 0xCB, 0xF8, 0xC5, 0xAF, 0x5B, 0x77, 0x48,
 constexpr Guid kMetadataLibrary{0x94, 0x1C, 0x23, 0x44, 0x98, 0x94, 0xD1, 0x49,
                                 0xA1, 0x41, 0x1D, 0x13, 0x4E, 0x45, 0x70, 0x54};
 
-constexpr std::size_t kObjectHead = 24;     // GUID, 64-bit size
+constexpr std::size_t kObjectHead = kAsfObjectHead;
 constexpr std::size_t kExtensionHead = 46;  // + reserved GUID and word, data size
 // Far beyond any real header (cover art included); not read into memory.
 constexpr std::uint64_t kMaxHeaderBytes = 64 * 1024 * 1024;
-
-std::uint64_t Le(const std::uint8_t* p, int bytes) {
-  std::uint64_t v = 0;
-  for (int i = bytes - 1; i >= 0; --i) v = (v << 8) | p[i];
-  return v;
-}
-
-bool IsGuid(const std::uint8_t* p, const Guid& g) { return std::memcmp(p, g.data(), 16) == 0; }
 
 // Extended content descriptors: name length, name, type, value length, value.
 bool DescriptorsFit(const std::uint8_t* p, const std::uint8_t* end) {
@@ -77,7 +60,7 @@ bool ObjectsFit(const std::uint8_t* p, const std::uint8_t* end, std::int64_t cou
     const std::uint8_t* next = p + size;
     if (IsGuid(p, kExtendedContentDescription) && !DescriptorsFit(body, next)) return false;
     if ((IsGuid(p, kMetadata) || IsGuid(p, kMetadataLibrary)) && !RecordsFit(body, next)) return false;
-    if (IsGuid(p, kHeaderExtension)) {
+    if (IsGuid(p, kAsfHeaderExtension)) {
       // TagLib walks the extension's objects up to its stated data size.
       if (size < kExtensionHead || Le(p + 42, 4) > size - kExtensionHead) return false;
       if (!ObjectsFit(p + kExtensionHead, p + kExtensionHead + Le(p + 42, 4), -1)) return false;
@@ -90,21 +73,14 @@ bool ObjectsFit(const std::uint8_t* p, const std::uint8_t* end, std::int64_t cou
 }  // namespace
 
 AsfHeaderCheck CheckAsfHeader(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::uint8_t preamble[30];
-  if (!in.read(reinterpret_cast<char*>(preamble), sizeof preamble) || !IsGuid(preamble, kHeaderObject)) {
-    return AsfHeaderCheck::NotAsf;
-  }
-  const std::uint64_t headerSize = Le(preamble + 16, 8);
-  if (headerSize < sizeof preamble || headerSize > kMaxHeaderBytes) return AsfHeaderCheck::Broken;
-  std::vector<std::uint8_t> body(headerSize - sizeof preamble);
-  if (!in.read(reinterpret_cast<char*>(body.data()), static_cast<std::streamsize>(body.size()))) {
-    return AsfHeaderCheck::Broken;  // the header claims more than the file holds
-  }
-  const auto objects = static_cast<std::int64_t>(Le(preamble + 24, 4));
+  const AsfHeaderBytes header = ReadAsfHeaderBytes(path, kMaxHeaderBytes);
+  if (header.status == AsfHeaderBytes::Status::NotAsf) return AsfHeaderCheck::NotAsf;
+  // A header that claims more than the file holds is broken too.
+  if (header.status != AsfHeaderBytes::Status::Read || !header.complete) return AsfHeaderCheck::Broken;
   // TagLib reads exactly that many objects, one after the other.
-  return ObjectsFit(body.data(), body.data() + body.size(), objects) ? AsfHeaderCheck::Sound
-                                                                     : AsfHeaderCheck::Broken;
+  const std::uint8_t* body = header.body.data();
+  return ObjectsFit(body, body + header.body.size(), header.objectCount) ? AsfHeaderCheck::Sound
+                                                                         : AsfHeaderCheck::Broken;
 }
 
 }  // namespace wmvcore::detail
