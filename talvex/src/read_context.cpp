@@ -268,6 +268,10 @@ bool WmaReadContext::Next(Block& block) {
   return queue_->Get(block);
 }
 
+void WmaReadContext::Recycle(Block&& block) {
+  if (queue_) queue_->Recycle(std::move(block));
+}
+
 bool OpenReadContext(const char* path, TalvexAudioInfo* info, std::int32_t startMs) {
   CloseReadContext();
   const std::optional<std::u16string> wide = WidePath(path);
@@ -288,8 +292,12 @@ void CloseReadContext() {
 
 bool ReadNextBlock(std::uint8_t** block, std::int32_t* byteCount) {
   ReadState& state = State();
-  state.lastBlock.clear();
-  state.lastBlock.shrink_to_fit();
+  // The block handed out last is given up now; its storage goes back to the
+  // open read, or is freed when there is none.
+  if (state.context && state.haveLastBlock) {
+    state.context->Recycle(std::move(state.lastBlock));
+  }
+  state.lastBlock = Block{};
   state.haveLastBlock = false;
   if (block) *block = nullptr;
   if (!state.context) return false;

@@ -41,6 +41,9 @@ class WmaReadContext final : public wmvcore::IWMReaderCallback, public wmvcore::
 
   // Takes the next block; false at the end of the stream or when stopped.
   bool Next(Block& block);
+  // Hands a block's storage back to the queue, so that blocks are not
+  // allocated anew for every sample.
+  void Recycle(Block&& block);
 
   // IWMStatusCallback / IWMReaderCallback
   wmvcore::HRESULT OnStatus(wmvcore::WMT_STATUS status, wmvcore::HRESULT hr, wmvcore::WMT_ATTR_DATATYPE type,

@@ -38,26 +38,54 @@ void SampleQueue::WakeAll() {
 bool SampleQueue::Put(const std::uint8_t* bytes, std::size_t count) {
   std::unique_lock lock(mutex_);
   while (blocks_.size() >= kCapacity) {
-    if (stop_->Raised()) return false;
+    if (stop_->Raised()) {
+      putterWaiting_ = false;
+      return false;
+    }
+    putterWaiting_ = true;
     spaceAvailable_.wait(lock);
   }
+  putterWaiting_ = false;
   if (zplatform::TraceEnabled()) zplatform::Trace("put called - " + std::to_string(blocks_.size()));
-  blocks_.emplace_back(bytes, bytes + count);
-  if (blocks_.size() == 1) dataAvailable_.notify_one();
+  if (spare_.empty()) {
+    blocks_.emplace_back(bytes, bytes + count);
+  } else {
+    blocks_.push_back(std::move(spare_.back()));
+    spare_.pop_back();
+    blocks_.back().assign(bytes, bytes + count);
+  }
+  if (wakeAt_ != 0 && blocks_.size() >= wakeAt_) dataAvailable_.notify_one();
   return true;
+}
+
+void SampleQueue::Recycle(Block&& block) {
+  std::lock_guard lock(mutex_);
+  if (spare_.size() < kCapacity + 1) spare_.push_back(std::move(block));
 }
 
 bool SampleQueue::Get(Block& block) {
   std::unique_lock lock(mutex_);
-  while (blocks_.empty()) {
-    if (stop_->Raised()) return false;
-    dataAvailable_.wait(lock);
+  if (blocks_.empty()) {
+    const auto deadline = std::chrono::steady_clock::now() + kWakeAfter;
+    wakeAt_ = kWakeAt;
+    while (blocks_.size() < kWakeAt && !stop_->Raised()) {
+      if (dataAvailable_.wait_until(lock, deadline) == std::cv_status::timeout) break;
+    }
+    // A slow producer: the first block is enough.
+    wakeAt_ = 1;
+    while (blocks_.empty()) {
+      if (stop_->Raised()) {
+        wakeAt_ = 0;
+        return false;
+      }
+      dataAvailable_.wait(lock);
+    }
+    wakeAt_ = 0;
   }
   if (zplatform::TraceEnabled()) zplatform::Trace("Get called - " + std::to_string(blocks_.size()));
-  const bool wasFull = blocks_.size() == kCapacity;
   block = std::move(blocks_.front());
   blocks_.pop_front();
-  if (wasFull) spaceAvailable_.notify_one();
+  if (putterWaiting_ && blocks_.size() <= kSpaceAt) spaceAvailable_.notify_one();
   if (zplatform::TraceEnabled()) zplatform::Trace("Get called over - " + std::to_string(blocks_.size()));
   return true;
 }
