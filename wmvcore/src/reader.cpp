@@ -371,6 +371,7 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
     detail::FramePtr frame(av_frame_alloc());
     if (!packet || !frame) return;
 
+    std::unique_ptr<NSSBuffer> buffer;
     // Delivers the decoded frame's part inside [firstSample, endSample).
     auto deliver = [&](AVFrame* f) -> bool {
       // Output 0 has the stream's one format and nothing is resampled or
@@ -389,16 +390,23 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
         finished = true;
       }
       if (from >= to) return !finished;
-      std::vector<BYTE> pcm;
-      if (!Convert(source, f, &pcm)) return false;
       const std::size_t frameBytes = std::size_t{2} * source.channels;
       const auto offset = static_cast<std::size_t>(from - begin) * frameBytes;
       const auto bytes = static_cast<std::size_t>(to - from) * frameBytes;
-      NSSBuffer sample(static_cast<DWORD>(bytes));
+      // One buffer serves every sample of the session (the callback copies
+      // what it keeps): converted in place, the part kept moved to its start.
+      const auto frameTotal = static_cast<std::size_t>(f->nb_samples) * frameBytes;
+      DWORD capacity = 0;
+      if (buffer) buffer->GetMaxLength(&capacity);
+      if (capacity < frameTotal) buffer = std::make_unique<NSSBuffer>(static_cast<DWORD>(frameTotal));
+      NSSBuffer& sample = *buffer;
+      sample.SetLength(static_cast<DWORD>(frameTotal));
       BYTE* data = nullptr;
       DWORD length = 0;
       sample.GetBufferAndLength(&data, &length);
-      std::memcpy(data, pcm.data() + offset, bytes);
+      if (!Convert(source, f, data)) return false;
+      if (offset > 0) std::memmove(data, data + offset, bytes);
+      sample.SetLength(static_cast<DWORD>(bytes));
       const QWORD time = from * kUnitsPerSecond / source.rate;
       const QWORD duration = to * kUnitsPerSecond / source.rate - time;
       if (!WaitForClock(session.generation, time, advanced, session.context)) return false;
@@ -443,7 +451,7 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
   }
 
   // The frame as interleaved signed 16-bit PCM.
-  static bool Convert(Source& source, AVFrame* f, std::vector<BYTE>* out) {
+  static bool Convert(Source& source, AVFrame* f, BYTE* out) {
     const auto format = static_cast<AVSampleFormat>(f->format);
     if (!source.convert || source.convertFrom != format) {
       SwrContext* swr = nullptr;
@@ -456,8 +464,7 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
       source.convert.reset(swr);
       source.convertFrom = format;
     }
-    out->resize(static_cast<std::size_t>(f->nb_samples) * 2 * source.channels);
-    uint8_t* planes[] = {out->data()};
+    uint8_t* planes[] = {out};
     const int converted = swr_convert(source.convert.get(), planes, f->nb_samples,
                                       const_cast<const uint8_t**>(f->extended_data), f->nb_samples);
     return converted == f->nb_samples;

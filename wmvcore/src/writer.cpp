@@ -225,12 +225,17 @@ class Encoding {
   // Encodes one coded frame's worth of interleaved PCM (null: silence).
   HRESULT EncodeFrame(const std::int16_t* interleaved) {
     AVFrame* f = frame_.get();
-    av_frame_unref(f);
-    f->nb_samples = frameSize_;
-    f->format = AV_SAMPLE_FMT_FLTP;
-    f->sample_rate = codec_->sample_rate;
-    if (av_channel_layout_copy(&f->ch_layout, &codec_->ch_layout) < 0) return E_OUTOFMEMORY;
-    if (av_frame_get_buffer(f, 0) < 0) return E_OUTOFMEMORY;
+    // The frame's buffer is reused; it is copied only while the encoder
+    // still holds a reference to it.
+    if (!f->buf[0]) {
+      f->nb_samples = frameSize_;
+      f->format = AV_SAMPLE_FMT_FLTP;
+      f->sample_rate = codec_->sample_rate;
+      if (av_channel_layout_copy(&f->ch_layout, &codec_->ch_layout) < 0) return E_OUTOFMEMORY;
+      if (av_frame_get_buffer(f, 0) < 0) return E_OUTOFMEMORY;
+    } else if (av_frame_make_writable(f) < 0) {
+      return E_OUTOFMEMORY;
+    }
     const int channels = format_.channels;
     for (int c = 0; c < channels; ++c) {
       auto* plane = reinterpret_cast<float*>(f->extended_data[c]);
@@ -407,12 +412,12 @@ class Writer final : public IWMWriter, public IWMWriterAdvanced {
     const std::size_t frameBytes = std::size_t{2} * encoding_->channels();
     partial_.insert(partial_.end(), bytes, bytes + length);
     const std::size_t frames = partial_.size() / frameBytes;
-    std::vector<std::int16_t> samples(frames * encoding_->channels());
-    for (std::size_t i = 0; i < samples.size(); ++i) {
-      samples[i] = static_cast<std::int16_t>(partial_[2 * i] | (partial_[2 * i + 1] << 8));
+    samples_.resize(frames * encoding_->channels());  // kept between samples: no allocation per block
+    for (std::size_t i = 0; i < samples_.size(); ++i) {
+      samples_[i] = static_cast<std::int16_t>(partial_[2 * i] | (partial_[2 * i + 1] << 8));
     }
     partial_.erase(partial_.begin(), partial_.begin() + static_cast<std::ptrdiff_t>(frames * frameBytes));
-    if (HRESULT hr = encoding_->Push(samples.data(), frames); Failed(hr)) return Fail(hr);
+    if (HRESULT hr = encoding_->Push(samples_.data(), frames); Failed(hr)) return Fail(hr);
     return S_OK;
   }
 
@@ -478,6 +483,7 @@ class Writer final : public IWMWriter, public IWMWriterAdvanced {
   std::shared_ptr<FileSink> sink_;
   std::unique_ptr<Encoding> encoding_;
   std::vector<BYTE> partial_;
+  std::vector<std::int16_t> samples_;
 };
 
 }  // namespace
