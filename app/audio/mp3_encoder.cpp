@@ -115,7 +115,8 @@ bool Mp3Encoder::Open(const std::string& fileName, const AudioInfo& info) {
     Release();
     return false;
   }
-  std::setvbuf(file_, nullptr, _IOFBF, kFileBufferSize);
+  fileBuffer_.resize(kFileBufferSize);
+  std::setvbuf(file_, fileBuffer_.data(), _IOFBF, fileBuffer_.size());
   return true;
 }
 

@@ -65,6 +65,7 @@ class Mp3Encoder {
   std::size_t fill_ = 0;  // bytes
   std::vector<unsigned char> output_;
   std::FILE* file_ = nullptr;
+  std::vector<char> fileBuffer_;  // the stream's buffer: glibc ignores a size given without one
   bool writeFailed_ = false;
   std::uint64_t fullChunks_ = 0;
   std::size_t lastPartialSamples_ = 0;

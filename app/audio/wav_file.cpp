@@ -54,9 +54,15 @@ WaveFormat ParseFormat(const std::uint8_t* p, std::size_t size) {
   return format;
 }
 
-std::FILE* OpenForReading(const std::string& fileName) {
+// A probe reads a few headers and keeps the default buffer; a reader
+// streams through `buffer` (which must outlive the stream), so that the
+// sample data is read in large pieces.
+std::FILE* OpenForReading(const std::string& fileName, std::vector<char>* buffer = nullptr) {
   std::FILE* file = std::fopen(fileName.c_str(), "rb");
-  if (file) std::setvbuf(file, nullptr, _IOFBF, kFileBufferSize);
+  if (file && buffer) {
+    buffer->resize(kFileBufferSize);
+    std::setvbuf(file, buffer->data(), _IOFBF, buffer->size());
+  }
   return file;
 }
 
@@ -142,7 +148,7 @@ WavReader::~WavReader() { Close(); }
 
 bool WavReader::Open(const std::string& fileName, const AudioInfo& info, std::uint32_t startMs) {
   Close();
-  file_ = OpenForReading(fileName);
+  file_ = OpenForReading(fileName, &buffer_);
   if (!file_) return false;
   const std::optional<WavLayout> layout = ReadWavLayout(file_);
   if (!layout) {
@@ -195,7 +201,8 @@ bool WavWriter::Create(const std::string& fileName, const AudioInfo& info) {
 
   file_ = std::fopen(fileName.c_str(), "wb");
   if (!file_) return false;
-  std::setvbuf(file_, nullptr, _IOFBF, kFileBufferSize);
+  buffer_.resize(kFileBufferSize);
+  std::setvbuf(file_, buffer_.data(), _IOFBF, buffer_.size());
   if (std::fwrite(header, 1, sizeof header, file_) != sizeof header || std::fflush(file_) != 0) {
     std::fclose(file_);
     file_ = nullptr;

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "audio/audio_info.h"
 
@@ -61,6 +62,7 @@ class WavReader {
  private:
   std::FILE* file_ = nullptr;
   std::uint64_t remaining_ = 0;
+  std::vector<char> buffer_;  // the stream's buffer: glibc ignores a size given without one
 };
 
 class WavWriter {
@@ -93,6 +95,7 @@ class WavWriter {
   std::FILE* file_ = nullptr;
   std::uint64_t dataSize_ = 0;
   bool failed_ = false;
+  std::vector<char> buffer_;  // the stream's buffer: glibc ignores a size given without one
 };
 
 }  // namespace zandro

@@ -17,6 +17,7 @@ struct Binding {
   WmaBridge table;
   bool available = false;
   bool attempted = false;
+  bool onFirstUse = false;
 };
 
 Binding& State() {
@@ -47,7 +48,11 @@ bool Bind(void* library, const char* name, Fn& slot) {
 
 const WmaBridge& Wma() { return State().table; }
 
-bool WmaAvailable() { return State().available; }
+bool WmaAvailable() {
+  Binding& state = State();
+  if (state.onFirstUse && !state.attempted) LoadWmaLibrary();
+  return state.available;
+}
 
 std::vector<std::string> WmaSearchDirectories() {
   const std::string program = ProgramDirectory();
@@ -96,5 +101,7 @@ void LoadWmaLibrary(const std::vector<std::string>& directories) {
 }
 
 void LoadWmaLibrary() { LoadWmaLibrary(WmaSearchDirectories()); }
+
+void LoadWmaLibraryOnFirstUse() { State().onFirstUse = true; }
 
 }  // namespace zandro

@@ -60,4 +60,9 @@ std::vector<std::string> WmaSearchDirectories();
 void LoadWmaLibrary(const std::vector<std::string>& directories);
 void LoadWmaLibrary();
 
+// Binds the library (as LoadWmaLibrary()) at the first WmaAvailable()
+// instead of now: loading it brings in the whole FFmpeg stack, which costs
+// a command that meets no WMA file more than its own work.
+void LoadWmaLibraryOnFirstUse();
+
 }  // namespace zandro

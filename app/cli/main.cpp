@@ -53,7 +53,8 @@ int main(int argc, char** argv) {
   zandro::cli::TerminalMessages messages;
   messages.unattendedAnswer = zplatform::MessageAnswer::Yes;  // the user asked for it on the command line
   zplatform::SetMessageSink(&messages);
-  zandro::LoadWmaLibrary();  // WMA files and targets work only when it binds
+  // WMA files and targets work only when it binds; bound when first needed.
+  zandro::LoadWmaLibraryOnFirstUse();
 
   if (argc < 2) {
     std::fputs(zandro::cli::kUsage, stderr);
