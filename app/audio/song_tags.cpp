@@ -17,6 +17,10 @@ bool ReadSongTags(const std::string& fileName, AudioInfo info, SongTags& tags) {
   }
 }
 
+bool TagsEmpty(const SongTags& tags) {
+  return !tags.title[0] && !tags.author[0] && !tags.album[0] && !tags.year[0] && !tags.track[0];
+}
+
 bool WriteSongTags(const std::string& fileName, AudioInfo info, SongTags tags) {
   switch (info.kind) {
     case AudioKind::Mp3:

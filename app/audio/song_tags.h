@@ -30,6 +30,9 @@ static_assert(offsetof(SongTags, track) == 788);
 // tags) returns true with the record empty.
 bool ReadSongTags(const std::string& fileName, AudioInfo info, SongTags& tags);
 
+// True when every field is empty.
+bool TagsEmpty(const SongTags& tags);
+
 // Writes all five fields, empty ones included; for WAV writes nothing and
 // returns true.
 bool WriteSongTags(const std::string& fileName, AudioInfo info, SongTags tags);

@@ -53,7 +53,7 @@ class TerminalRunView : public ConversionView {
   TerminalRunView(const TerminalRunView&) = delete;
   TerminalRunView& operator=(const TerminalRunView&) = delete;
 
-  void Attach(ConversionRun* run) { run_ = run; }
+  void Attach(RunControl* run) { run_ = run; }
 
   void SetTotalMaximum(std::size_t rows) override;
   void SetTotalProgress(std::size_t rowsFinished) override;
@@ -75,7 +75,7 @@ class TerminalRunView : public ConversionView {
 
   std::vector<StatusRow> rows_;
   std::vector<bool> reported_;
-  ConversionRun* run_ = nullptr;
+  RunControl* run_ = nullptr;
   bool progressShown_ = false;
   bool drawing_;
   std::size_t current_ = 0, total_ = 0, finished_ = 0;

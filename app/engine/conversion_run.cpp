@@ -108,68 +108,64 @@ void ConversionRun::Run() {
   view_.RunCompleted();
 }
 
-void ConversionRun::ConvertRow(std::size_t index) {
-  StatusRow& row = rows_[index];
-  std::uint32_t lastShownSecond = 0;
-  const std::uint32_t fileStart = tick_();
-  view_.ShowCurrentRow(index);
-  row.status = kStatusConverting;
-  view_.SetRowStatus(index, row.status);
-
+std::string_view DecideRow(StatusRow& row, OverwritePrompt& prompt) {
   // A name from tags with a '/' would write outside the target directory.
   if (row.unsafeName) {
     zplatform::Diagnostic("Target name from tags holds a '/': " + row.target);
-    return Finish(index, kStatusError);
+    return kStatusError;
   }
-
-  if (Exists(row.target)) {
-    const FileExistReply reply = prompt_.Ask(row.target);
-    switch (reply.answer) {
-      case FileExistAnswer::UseNewName:
-        if (!NewNameProblem(row.target, reply.newName).empty()) return Finish(index, kStatusError);
-        row.target = zplatform::DirectoryPart(row.target) + reply.newName;
-        view_.SetRowTarget(index, row.target);
-        break;
-      case FileExistAnswer::OverWrite:
-        // Writing over the source would destroy what is about to be read.
-        if (SameFile(row.source, row.target)) return Finish(index, kStatusError);
-        break;
-      case FileExistAnswer::Skip:
-      case FileExistAnswer::None:  // closed without an answer: nothing is replaced
-        return Finish(index, kStatusSkipped);
-    }
+  if (!Exists(row.target)) return {};
+  const FileExistReply reply = prompt.Ask(row.target);
+  switch (reply.answer) {
+    case FileExistAnswer::UseNewName:
+      if (!NewNameProblem(row.target, reply.newName).empty()) return kStatusError;
+      row.target = zplatform::DirectoryPart(row.target) + reply.newName;
+      return {};
+    case FileExistAnswer::OverWrite:
+      // Writing over the source would destroy what is about to be read.
+      if (SameFile(row.source, row.target)) return kStatusError;
+      return {};
+    case FileExistAnswer::Skip:
+    case FileExistAnswer::None:  // closed without an answer: nothing is replaced
+      break;
   }
+  return kStatusSkipped;
+}
 
+std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
+                             const std::function<std::uint32_t()>& tick, std::uint32_t fileStart,
+                             CancelledTarget cancelled) {
   AudioInfo source;
   const bool probed = ProbeAudioFile(row.source, source);
   const double exactEstimate = source.durationMs / 1000.0 * source.sampleRate * source.channels * 2.0;
   const std::uint64_t estimate = RoundHalfEven<std::uint64_t>(exactEstimate);
-  if (!probed || estimate == 0) return Finish(index, kStatusError);
+  if (!probed || estimate == 0) return kStatusError;
 
   if (!OpenAudioReader(row.source, source, 0)) {
     CloseAudioReader(source);
-    return Finish(index, kStatusError);
+    return kStatusError;
   }
 
   AudioInfo target = source;
-  target.kind = settings_.targetKind;
+  target.kind = settings.targetKind;
   target.bitrate = (target.kind == AudioKind::Wma || target.kind == AudioKind::Mp3)
                        ? static_cast<std::uint32_t>(
-                             std::max(0, ChosenBitrate(settings_.streamBitrates, source.sampleRate, source.channels)))
+                             std::max(0, ChosenBitrate(settings.streamBitrates, source.sampleRate, source.channels)))
                        : 0;
   const bool targetExisted = Exists(row.target);
   if (!OpenAudioWriter(row.target, target)) {
     CloseAudioReader(source);
     if (!targetExisted) RemoveQuietly(row.target);
-    return Finish(index, kStatusError);
+    return kStatusError;
   }
 
+  std::uint32_t lastShownSecond = 0;
   std::uint64_t delivered = 0;
   bool writeFailed = false;
   const std::uint8_t* block = nullptr;
   std::uint32_t byteCount = 0;
   while (ReadAudioBlock(source, block, byteCount)) {
-    if (stopRequested_) break;
+    if (progress.Stopped()) break;
     if (!WriteAudioBlock(target, block, byteCount)) {
       writeFailed = true;
       break;
@@ -177,34 +173,79 @@ void ConversionRun::ConvertRow(std::size_t index) {
     delivered += byteCount;
     const int percent =
         std::min(100, RoundHalfEven<int>(static_cast<double>(delivered) / static_cast<double>(estimate) * 100.0));
-    view_.SetFileProgress(percent);
-    const std::uint32_t elapsed = static_cast<std::uint32_t>(tick_() - fileStart) / 1000u;
+    progress.SetFileProgress(percent);
+    const std::uint32_t elapsed = static_cast<std::uint32_t>(tick() - fileStart) / 1000u;
     if (elapsed > lastShownSecond && percent > 0) {
       lastShownSecond = elapsed;
       const double remaining =
           static_cast<double>(static_cast<std::uint64_t>(elapsed) * estimate) / static_cast<double>(delivered) -
           elapsed;
-      view_.SetTimes("Elapsed : " + FormatDuration(elapsed),
-                     "Remain  : " + FormatDuration(RoundHalfEven<std::uint64_t>(std::max(0.0, remaining))));
+      progress.SetTimes("Elapsed : " + FormatDuration(elapsed),
+                        "Remain  : " + FormatDuration(RoundHalfEven<std::uint64_t>(std::max(0.0, remaining))));
     }
-    view_.PumpEvents();
+    progress.PumpEvents();
   }
 
   CloseAudioReader(source);
-  view_.PumpEvents();
+  progress.PumpEvents();
   const bool finished = CloseAudioWriter(target);
 
   if (writeFailed || !finished || delivered == 0) {
     // The target is incomplete and was made by this row: leave nothing broken behind.
     RemoveQuietly(row.target);
-    return Finish(index, kStatusError);
+    return kStatusError;
+  }
+  if (progress.Stopped() && cancelled == CancelledTarget::Remove) {
+    RemoveQuietly(row.target);
+    return kStatusCancelled;
   }
 
-  SongTags tags{};
-  ReadSongTags(row.source, source, tags);
-  if (!WriteSongTags(row.target, target, tags)) zplatform::Diagnostic("Tags could not be written: " + row.target);
+  // A WAV target keeps no tags, so reading the source's would only cost
+  // (for MP3 and WMA sources, loading the WMA library).
+  if (target.kind != AudioKind::Wav) {
+    SongTags tags{};
+    ReadSongTags(row.source, source, tags);
+    // A new target holds no tags (the writers make none): empty ones leave
+    // it as it is, and writing them would copy the whole file.
+    if (!TagsEmpty(tags) && !WriteSongTags(row.target, target, tags)) {
+      zplatform::Diagnostic("Tags could not be written: " + row.target);
+    }
+  }
+  return progress.Stopped() ? kStatusCancelled : kStatusDone;
+}
 
-  Finish(index, stopRequested_ ? kStatusCancelled : kStatusDone);
+namespace {
+
+// The run's own view and stop flag, as one row's transfer sees them.
+class RunProgress : public TransferProgress {
+ public:
+  RunProgress(ConversionView& view, const bool& stopRequested) : view_(view), stopRequested_(stopRequested) {}
+  void SetFileProgress(int percent) override { view_.SetFileProgress(percent); }
+  void SetTimes(const std::string& elapsed, const std::string& remain) override { view_.SetTimes(elapsed, remain); }
+  void PumpEvents() override { view_.PumpEvents(); }
+  bool Stopped() const override { return stopRequested_; }
+
+ private:
+  ConversionView& view_;
+  const bool& stopRequested_;
+};
+
+}  // namespace
+
+void ConversionRun::ConvertRow(std::size_t index) {
+  StatusRow& row = rows_[index];
+  const std::uint32_t fileStart = tick_();
+  view_.ShowCurrentRow(index);
+  row.status = kStatusConverting;
+  view_.SetRowStatus(index, row.status);
+
+  const std::string before = row.target;
+  const std::string_view decided = DecideRow(row, prompt_);
+  if (row.target != before) view_.SetRowTarget(index, row.target);
+  if (!decided.empty()) return Finish(index, decided);
+
+  RunProgress progress(view_, stopRequested_);
+  Finish(index, TransferRow(row, settings_, progress, tick_, fileStart, cancelled_));
 }
 
 namespace {

@@ -63,8 +63,44 @@ class ConversionView {
 
 inline constexpr std::string_view kCancelledMessage = "You have canceled converting process";
 
+// The run window's button as a front end presses it.
+class RunControl {
+ public:
+  virtual ~RunControl() = default;
+  // "Cancel" during the run (shows the cancel notice), "Done" after it.
+  virtual void PressButton() = 0;
+  virtual bool StopRequested() const = 0;
+};
+
+// What a row meets before its audio moves: a name from tags holding '/', a
+// target that exists (the prompt decides; Use New Name changes row.target),
+// the source as its own target. Returns the row's final status (Error or
+// Skipped), or an empty view when its audio is to be converted.
+std::string_view DecideRow(StatusRow& row, OverwritePrompt& prompt);
+
+// The progress of one row's audio and the cancel flag it obeys.
+class TransferProgress {
+ public:
+  virtual ~TransferProgress() = default;
+  virtual void SetFileProgress(int percent) = 0;  // 0 to 100
+  virtual void SetTimes(const std::string& elapsed, const std::string& remain) = 0;
+  virtual void PumpEvents() = 0;
+  virtual bool Stopped() const = 0;
+};
+
+// The part of a target written before a cancel: kept (as the window does)
+// or removed (the command line leaves no cut-off files behind).
+enum class CancelledTarget { Keep, Remove };
+
+// Converts the audio of a decided row: probe, reader, writer, the blocks,
+// the tags. `fileStart` is the tick the row became current. Returns Done,
+// Error or Cancelled; an incomplete target it made is removed.
+std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
+                             const std::function<std::uint32_t()>& tick, std::uint32_t fileStart,
+                             CancelledTarget cancelled = CancelledTarget::Keep);
+
 // One run over its rows. Not copyable: it owns the rows the view shows.
-class ConversionRun {
+class ConversionRun : public RunControl {
  public:
   using TickSource = std::function<std::uint32_t()>;
 
@@ -78,10 +114,12 @@ class ConversionRun {
 
   // The window's button: "Cancel" during the run (shows the cancel notice),
   // "Done" after it. Either way the window closes afterwards.
-  void PressButton();
+  void PressButton() override;
+
+  void SetCancelledTarget(CancelledTarget cancelled) { cancelled_ = cancelled; }
 
   bool Completed() const { return completed_; }
-  bool StopRequested() const { return stopRequested_; }
+  bool StopRequested() const override { return stopRequested_; }
   const std::vector<StatusRow>& Rows() const { return rows_; }
 
  private:
@@ -93,6 +131,7 @@ class ConversionRun {
   ConversionView& view_;
   OverwritePrompt& prompt_;
   TickSource tick_;
+  CancelledTarget cancelled_ = CancelledTarget::Keep;
   bool stopRequested_ = false;
   bool completed_ = false;
 };
