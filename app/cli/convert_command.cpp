@@ -15,6 +15,8 @@
 #include "engine/conversion_plan.h"
 #include "engine/conversion_run.h"
 #include "engine/file_list.h"
+#include "engine/parallel_run.h"
+#include "cli/workers.h"
 
 namespace zandro::cli {
 
@@ -44,12 +46,20 @@ constexpr const char* kConvertHelp =
     "      --delete-sources      after asking, move to the Trash the sources whose\n"
     "                            targets prove the conversion (the others stay)\n"
     "      --no-trash            with --delete-sources: delete them instead\n"
+    "  -j, --jobs N              convert N files at once, each in a process of its\n"
+    "                            own (default: the number of processors); the\n"
+    "                            questions, lines and results are those of one\n"
+    "                            file after the other\n"
     "  -h, --help                show this help and exit\n"
     "\n"
-    "One line per file: status, source, target (tab separated). Ctrl+C cancels.\n"
+    "One line per file: status, source, target (tab separated), in the order of\n"
+    "the files. Ctrl+C cancels: the files being converted are removed, the ones\n"
+    "not started are listed as Waiting.\n"
     "Exit status: 0 when every file is Done or Skipped, 1 otherwise, 2 for wrong usage.\n";
 
 enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash, kDryRun };
+
+constexpr std::size_t kMaxJobs = 256;
 
 struct StreamRate {
   bool forAll = true;
@@ -139,6 +149,7 @@ int ConvertCommand(int argc, char** argv) {
                                     {"delete-sources", no_argument, nullptr, kDeleteSources},
                                     {"no-trash", no_argument, nullptr, kNoTrash},
                                     {"dry-run", no_argument, nullptr, kDryRun},
+                                    {"jobs", required_argument, nullptr, 'j'},
                                     {"help", no_argument, nullptr, 'h'},
                                     {nullptr, 0, nullptr, 0}};
   ConvertSettings settings;
@@ -150,9 +161,10 @@ int ConvertCommand(int argc, char** argv) {
   SourceRemoval removal = SourceRemoval::Trash;
   bool dryRun = false;
   bool tagOptions = false;
+  std::size_t jobs = ProcessorCount();
 
   optind = 1;
-  for (int c; (c = getopt_long(argc, argv, "t:b:o:nh", kOptions, nullptr)) != -1;) {
+  for (int c; (c = getopt_long(argc, argv, "t:b:o:nj:h", kOptions, nullptr)) != -1;) {
     const std::string value = optarg ? optarg : "";
     switch (c) {
       case 't':
@@ -205,6 +217,12 @@ int ConvertCommand(int argc, char** argv) {
       case kDryRun:
         dryRun = true;
         break;
+      case 'j':
+        if (!AllDigits(value) || std::stoul(value) == 0 || std::stoul(value) > kMaxJobs) {
+          return UsageError("convert", ("invalid number of jobs '" + value + "'").c_str());
+        }
+        jobs = std::stoul(value);
+        break;
       case 'h':
         std::fputs(kConvertHelp, stdout);
         return 0;
@@ -221,7 +239,11 @@ int ConvertCommand(int argc, char** argv) {
     return 1;
   }
 
-  FileList list;
+  // The list's tag texts only name targets; without that, reading the tags
+  // of every file would cost as much as the probes.
+  FileInspector inspector = FileInspector::Audio();
+  if (settings.sameFileName) inspector.readTags = [](const std::string&, AudioInfo, SongTags&) {};
+  FileList list(inspector);
   const bool allListed = AddPaths(list, optind, argc, argv);
   if (list.empty()) {
     std::fputs("zandro-cli: nothing to convert\n", stderr);
@@ -247,11 +269,20 @@ int ConvertCommand(int argc, char** argv) {
   std::vector<StatusRow> finished;
   {
     TerminalRunView view(rows);
-    ConversionRun run(rows, settings, view, prompt);
-    view.Attach(&run);
-    run.Run();
+    if (std::min(jobs, rows.size()) <= 1) {
+      ConversionRun run(rows, settings, view, prompt);
+      run.SetCancelledTarget(CancelledTarget::Remove);
+      view.Attach(&run);
+      run.Run();
+      finished = run.Rows();
+    } else {
+      ProcessWorkers workers(std::min(jobs, rows.size()), settings);
+      ParallelConversionRun run(rows, view, prompt, workers);
+      view.Attach(&run);
+      run.Run();
+      finished = run.Rows();
+    }
     view.ReportUnstarted();
-    finished = run.Rows();
   }
   DeleteConvertedSources(list, settings, finished, removal);
   return AllRowsSucceeded(finished) && allListed ? 0 : 1;

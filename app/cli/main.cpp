@@ -8,6 +8,7 @@
 #include "audio/wma_bridge.h"
 #include "cli/commands.h"
 #include "cli/terminal.h"
+#include "cli/workers.h"
 #include "zplatform/diagnostics.h"
 #include "zplatform/messages.h"
 
@@ -66,6 +67,7 @@ int main(int argc, char** argv) {
     return 0;
   }
   if (command == "probe") return zandro::cli::ProbeCommand(argc - 1, argv + 1);
+  if (command == zandro::cli::kWorkerCommand) return zandro::cli::ConvertWorkerCommand(argc - 1, argv + 1);
   if (command == "convert") return zandro::cli::ConvertCommand(argc - 1, argv + 1);
   if (command == "formats") return zandro::cli::FormatsCommand(argc - 1, argv + 1);
   if (command == "tags") return zandro::cli::TagsCommand(argc - 1, argv + 1);

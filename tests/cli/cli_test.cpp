@@ -2,12 +2,16 @@
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <map>
 #include <sstream>
 
 #include "support/test_support.h"
@@ -120,6 +124,8 @@ TEST(Cli, WrongUsageExitsWithTwo) {
       "convert --to wav --names-from-tags --tags author,genre a.wav",
       "convert --to mp3 a.wav",                // no bit rate for the stream
       "convert --to mp3 --bitrate 144 a.wav",  // not an MPEG-1 Layer III rate
+      "convert --to wav -j 0 a.wav",
+      "convert --to wav --jobs many a.wav",
   };
   for (const char* arguments : cases) {
     const Result r = Cli(dir, arguments);
@@ -373,16 +379,21 @@ TEST(Cli, AFullDiskEndsOnlyThatRowAndLeavesNoBrokenTarget) {
   Tone(dir, "in/c-small.wav", 44100, 2, 0.5);
   const auto before = testing_support::ReadBytes(dir.File("in/b-big.wav"));
   fs::create_directories(dir.File("full"));
-  const Result r = Shell(dir, "unshare -rm sh -c 'mount -t tmpfs -o size=400k tmpfs full && " + std::string(ZANDRO_CLI) +
-                                  " convert --to wav --out full in/a-small.wav in/b-big.wav in/c-small.wav; echo exit=$?; ls full'");
-  EXPECT_EQ(r.out,
-            "Done\tin/a-small.wav\tfull/a-small.wav\n"
-            "Error\tin/b-big.wav\tfull/b-big.wav\n"
-            "Done\tin/c-small.wav\tfull/c-small.wav\n"
-            "exit=1\n"
-            "a-small.wav\nc-small.wav\n")
-      << r.err;
-  EXPECT_EQ(testing_support::ReadBytes(dir.File("in/b-big.wav")), before);
+  // Side by side, the big file's rows fill the disk under the small one too.
+  for (const char* jobs : {"-j 1", "-j 3"}) {
+    SCOPED_TRACE(jobs);
+    const Result r = Shell(dir, "unshare -rm sh -c 'mount -t tmpfs -o size=400k tmpfs full && " +
+                                    std::string(ZANDRO_CLI) + " convert " + jobs +
+                                    " --to wav --out full in/a-small.wav in/b-big.wav in/c-small.wav; echo exit=$?; ls full'");
+    EXPECT_EQ(r.out,
+              "Done\tin/a-small.wav\tfull/a-small.wav\n"
+              "Error\tin/b-big.wav\tfull/b-big.wav\n"
+              "Done\tin/c-small.wav\tfull/c-small.wav\n"
+              "exit=1\n"
+              "a-small.wav\nc-small.wav\n")
+        << r.err;
+    EXPECT_EQ(testing_support::ReadBytes(dir.File("in/b-big.wav")), before);
+  }
 }
 
 }  // namespace
@@ -398,6 +409,142 @@ TEST(Cli, AKillDuringAConversionLeavesTheSourceAlone) {
     Shell(dir, Quote(ZANDRO_CLI) + " convert --to mp3 --bitrate 128 --if-exists overwrite --out out in & sleep " +
                    delay + "; kill -9 $! 2>/dev/null; wait");
     EXPECT_EQ(testing_support::ReadBytes(dir.File("in/long.wav")), before);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Every target file under `out` with its bytes.
+std::map<std::string, std::vector<std::uint8_t>> Targets(const TempDir& dir, const std::string& out) {
+  std::map<std::string, std::vector<std::uint8_t>> files;
+  if (!fs::exists(dir.File(out))) return files;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.File(out))) {
+    if (entry.is_regular_file()) files[entry.path().filename().string()] = testing_support::ReadBytes(entry.path());
+  }
+  return files;
+}
+
+// Sources whose rows meet one another: a.wav in two folders (one target
+// for both), a target already there, and a WAV file without samples.
+void BatchOfNeighbours(const TempDir& dir) {
+  Tone(dir, "in/a.wav", 44100, 2, 2.0);
+  Tone(dir, "in/b.wav", 44100, 2, 1.0);
+  Tone(dir, "in/c.wav", 22050, 1, 1.5);
+  Tone(dir, "in/sub/a.wav", 44100, 1, 1.0);
+  Tone(dir, "in/sub/d.wav", 44100, 2, 0.5);
+  // 44100 Hz stereo 16-bit, an empty data chunk: listed, then an Error row.
+  testing_support::WriteBytes(dir.File("in/sub/empty.wav"),
+                              {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
+                               1, 0, 2, 0, 0x44, 0xAC, 0, 0, 0x10, 0xB1, 2, 0, 4, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0,
+                               0, 0});
+  fs::create_directories(dir.File("out"));
+  testing_support::WriteBytes(dir.File("out/d.mp3"), {1, 2, 3});
+}
+
+TEST(Cli, ParallelJobsGiveTheLinesAndFilesOfOneAfterTheOther) {
+  for (const char* ifExists : {"skip", "overwrite", "rename:fresh.mp3"}) {
+    SCOPED_TRACE(ifExists);
+    TempDir dir;
+    BatchOfNeighbours(dir);
+    const std::string args = std::string("convert --to mp3 --bitrate 128 --bitrate 22050:mono=64 --out out --if-exists ") +
+                             ifExists + " in";
+    const Result one = Cli(dir, args + " -j 1");
+    const auto oneFiles = Targets(dir, "out");
+    fs::remove_all(dir.File("out"));
+    fs::create_directories(dir.File("out"));
+    testing_support::WriteBytes(dir.File("out/d.mp3"), {1, 2, 3});
+    const Result two = Cli(dir, args + " -j 3");
+    EXPECT_EQ(two.status, one.status);
+    EXPECT_EQ(two.out, one.out);  // the same lines in the same order
+    EXPECT_EQ(Targets(dir, "out"), oneFiles);
+    EXPECT_NE(one.out.find("Error\tin/sub/empty.wav"), std::string::npos) << one.out;
+  }
+}
+
+TEST(Cli, ParallelJobsDeleteOnlyTheSourcesOfDoneRows) {
+  TempDir dir;
+  BatchOfNeighbours(dir);
+  const Result r = Cli(dir, "convert --to wav --out out --delete-sources --no-trash -j 2 in/a.wav in/b.wav in/c.wav "
+                            "in/sub/empty.wav in/sub/a.wav in/sub/d.wav");
+  EXPECT_EQ(r.status, 1) << r.err;  // the empty file
+  EXPECT_EQ(r.out,
+            "Done\tin/a.wav\tout/a.wav\n"
+            "Done\tin/b.wav\tout/b.wav\n"
+            "Done\tin/c.wav\tout/c.wav\n"
+            "Error\tin/sub/empty.wav\tout/empty.wav\n"
+            "Skipped\tin/sub/a.wav\tout/a.wav\n"
+            "Done\tin/sub/d.wav\tout/d.wav\n")
+      << r.err;
+  for (const char* gone : {"in/a.wav", "in/b.wav", "in/c.wav", "in/sub/d.wav"}) EXPECT_FALSE(fs::exists(dir.File(gone)));
+  for (const char* kept : {"in/sub/a.wav", "in/sub/empty.wav"}) EXPECT_TRUE(fs::exists(dir.File(kept)));
+}
+
+// Starts zandro-cli in `dir` in a process group of its own, with stdout and
+// stderr into the files named; returns its pid.
+pid_t StartInGroup(const TempDir& dir, const std::string& arguments, const std::string& out, const std::string& err) {
+  const std::string line = "cd " + Quote(dir.path().string()) + " && exec " + Quote(ZANDRO_CLI) + " " + arguments +
+                           " </dev/null >" + Quote(out) + " 2>" + Quote(err);
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setpgid(0, 0);
+    execl("/bin/sh", "sh", "-c", line.c_str(), static_cast<char*>(nullptr));
+    _exit(127);
+  }
+  setpgid(pid, pid);
+  return pid;
+}
+
+std::size_t FilesIn(const std::string& folder) {
+  std::error_code error;
+  std::size_t count = 0;
+  for (fs::directory_iterator it(folder, error), end; !error && it != end; it.increment(error)) ++count;
+  return count;
+}
+
+TEST(Cli, CtrlCStopsEveryWorkerAndLeavesNoCutOffTarget) {
+  // To the parent alone, and to the whole group as a terminal sends it.
+  for (bool group : {false, true}) {
+    SCOPED_TRACE(group ? "group" : "parent");
+    TempDir dir;
+    for (const char* name : {"in/1.wav", "in/2.wav", "in/3.wav", "in/4.wav"}) Tone(dir, name, 44100, 2, 60.0);
+    const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
+    const pid_t pid = StartInGroup(dir, "convert --to mp3 --bitrate 128 --out out -j 2 in", out, err);
+    ASSERT_GT(pid, 0);
+    // Both workers have made their targets, or the run is over already.
+    int status = 0;
+    pid_t ended = 0;
+    while (FilesIn(dir.File("out")) < 2 && (ended = waitpid(pid, &status, WNOHANG)) == 0) usleep(20000);
+    if (ended == 0) {
+      kill(group ? -pid : pid, SIGINT);
+      ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    const std::string lines = Slurp(out);
+    std::size_t rows = 0, cancelled = 0;
+    for (const std::string& line : Lines(lines)) {
+      ++rows;
+      const std::string state = line.substr(0, line.find('\t'));
+      const std::string path = line.substr(line.rfind('\t') + 1);
+      if (state == "Cancelled") ++cancelled;
+      if (state == "Done") {
+        EXPECT_TRUE(fs::exists(dir.File(path))) << line;
+      } else {
+        EXPECT_TRUE(state == "Cancelled" || state == "Waiting") << line;
+        EXPECT_FALSE(fs::exists(dir.File(path))) << line;
+      }
+    }
+    EXPECT_EQ(rows, 4u) << lines;
+    if (ended == 0) {
+      EXPECT_GE(cancelled, 1u) << lines;
+      EXPECT_EQ(WEXITSTATUS(status), 1);
+      EXPECT_NE(Slurp(err).find("You have canceled converting process"), std::string::npos);
+    }
+    // Every file in out/ is a finished target: no worker is left writing.
+    std::size_t done = 0;
+    for (const std::string& line : Lines(lines)) done += line.rfind("Done", 0) == 0;
+    EXPECT_EQ(FilesIn(dir.File("out")), done);
   }
 }
 
