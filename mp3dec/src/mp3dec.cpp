@@ -57,6 +57,50 @@ mpg123_handle* NewHandle() {
   return handle;
 }
 
+// libmpg123's own reader asks read(2) for every frame header and frame (some
+// 14,000 calls for three minutes at 128 kbit/s); a stdio stream with a large
+// buffer of its own reads the file 64 KiB at a time.
+struct BufferedFile {
+  std::FILE* file = nullptr;
+  char buffer[1 << 16];
+};
+
+ssize_t ReadBuffered(void* handle, void* bytes, std::size_t count) {
+  std::FILE* file = static_cast<BufferedFile*>(handle)->file;
+  const std::size_t got = std::fread(bytes, 1, count, file);
+  if (got < count && std::ferror(file)) return -1;
+  return static_cast<ssize_t>(got);
+}
+
+off_t SeekBuffered(void* handle, off_t offset, int whence) {
+  std::FILE* file = static_cast<BufferedFile*>(handle)->file;
+  if (fseeko(file, offset, whence) != 0) return -1;
+  return ftello(file);
+}
+
+void CloseBuffered(void* handle) {
+  auto* opened = static_cast<BufferedFile*>(handle);
+  std::fclose(opened->file);
+  delete opened;
+}
+
+// Opens the file through the buffered reader; false leaves nothing open.
+bool OpenBuffered(mpg123_handle* handle, const char* fileName) {
+  auto* opened = new BufferedFile;
+  opened->file = std::fopen(fileName, "rb");
+  if (!opened->file) {
+    delete opened;
+    return false;
+  }
+  std::setvbuf(opened->file, opened->buffer, _IOFBF, sizeof opened->buffer);
+  if (mpg123_replace_reader_handle(handle, ReadBuffered, SeekBuffered, CloseBuffered) != MPG123_OK) {
+    CloseBuffered(opened);
+    return false;
+  }
+  // From here mpg123_close (or a failed open) calls CloseBuffered.
+  return mpg123_open_handle(handle, opened) == MPG123_OK;
+}
+
 // Bytes asked of the decoder per call: whole sample frames only.
 std::size_t BlockBytes(int channels) {
   const std::size_t frame = static_cast<std::size_t>(channels) * 2;
@@ -81,7 +125,7 @@ int32_t SB_InitMP3(const char* fileName, int32_t startMs) {
   long rate = 0;
   int channels = 0;
   int encoding = 0;
-  if (mpg123_open(handle, fileName) != MPG123_OK) {
+  if (!OpenBuffered(handle, fileName)) {
     mpg123_delete(handle);
     return 3;
   }
