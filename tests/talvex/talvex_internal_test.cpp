@@ -123,6 +123,48 @@ TEST(SampleQueue, KeepsOrderAndStopReleasesEveryWaiter) {
   EXPECT_FALSE(queue.Get(block));
 }
 
+TEST(SampleQueue, RecycledStorageCarriesEachBlockWhole) {
+  auto stop = std::make_shared<StopSignal>();
+  SampleQueue queue(stop);
+  // Sizes that shrink and grow, so reused storage must take each one's own.
+  const std::size_t sizes[] = {4096, 3, 8192, 1, 0, 5000, 17};
+  for (std::size_t round = 0; round < 3; ++round) {
+    for (std::size_t size : sizes) {
+      const Block bytes(size, static_cast<std::uint8_t>(size + round));
+      ASSERT_TRUE(queue.Put(bytes.data(), bytes.size()));
+      Block out;
+      ASSERT_TRUE(queue.Get(out));
+      EXPECT_EQ(out, bytes);
+      queue.Recycle(std::move(out));
+    }
+  }
+}
+
+TEST(SampleQueue, ATakerWaitingForABatchGetsALoneBlockAndHearsTheStop) {
+  auto stop = std::make_shared<StopSignal>();
+  SampleQueue queue(stop);
+  // One block and then none until it was taken: a taker that waited for a
+  // whole batch would never return.
+  std::atomic<bool> taken{false};
+  std::thread producer([&] {
+    const std::uint8_t byte = 7;
+    ASSERT_TRUE(queue.Put(&byte, 1));
+    while (!taken) std::this_thread::yield();
+  });
+  Block block;
+  ASSERT_TRUE(queue.Get(block));
+  taken = true;
+  producer.join();
+  EXPECT_EQ(block, Block{7});
+
+  // Nothing queued and nothing coming: the stop releases the waiting taker.
+  std::atomic<int> result{-1};
+  std::thread taker([&] { result = queue.Get(block) ? 1 : 0; });
+  stop->Raise();
+  taker.join();
+  EXPECT_EQ(result.load(), 0);
+}
+
 TEST(WideText, PathsUpTo259UnitsAndAttributeTexts) {
   EXPECT_TRUE(WidePath(std::string(259, 'a').c_str()));
   EXPECT_FALSE(WidePath(std::string(260, 'a').c_str()));
