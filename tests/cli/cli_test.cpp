@@ -427,13 +427,15 @@ std::map<std::string, std::vector<std::uint8_t>> Targets(const TempDir& dir, con
 }
 
 // Sources whose rows meet one another: a.wav in two folders (one target
-// for both), a target already there, and a WAV file without samples.
+// for both), a target already there, a WAV file without samples, and a
+// name with a colon, a tab and a byte that is no UTF-8.
 void BatchOfNeighbours(const TempDir& dir) {
   Tone(dir, "in/a.wav", 44100, 2, 2.0);
   Tone(dir, "in/b.wav", 44100, 2, 1.0);
   Tone(dir, "in/c.wav", 22050, 1, 1.5);
   Tone(dir, "in/sub/a.wav", 44100, 1, 1.0);
   Tone(dir, "in/sub/d.wav", 44100, 2, 0.5);
+  Tone(dir, "in/12:3 \xff\t.wav", 44100, 2, 0.5);  // travels to a worker byte for byte
   // 44100 Hz stereo 16-bit, an empty data chunk: listed, then an Error row.
   testing_support::WriteBytes(dir.File("in/sub/empty.wav"),
                               {'R', 'I', 'F', 'F', 36, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0,
