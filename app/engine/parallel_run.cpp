@@ -149,6 +149,12 @@ void ParallelConversionRun::Run() {
     // The pause bounds how late a Ctrl+C is seen while the workers are busy.
     if (workers_.Wait(event, 100)) Handle(event);
   }
+  if (nextDecided_) {
+    // Asked about, but its audio never started: it stays as unstarted rows do.
+    rows_[next_].status = kStatusWaiting;
+    view_.SetRowStatus(next_, rows_[next_].status);
+    nextDecided_ = false;
+  }
   for (std::size_t index : retries_) {  // cancelled before their second try
     rows_[index].status = kStatusError;
     final_[index] = true;

@@ -39,14 +39,15 @@ struct View : ConversionView {
 
 struct Prompt : OverwritePrompt {
   std::vector<std::string> asked;
+  FileExistReply reply{FileExistAnswer::Skip, ""};
   FileExistReply Ask(const std::string& path) override {
     asked.push_back(fs::path(path).filename().string());
-    return {FileExistAnswer::Skip, ""};
+    return reply;
   }
 };
 
-// Starting a row writes its target; the last row started finishes first;
-// a row that does not end Done leaves no target.
+// The last row started finishes first; a row's target appears when it ends
+// Done (a real worker makes it a moment after it starts).
 struct Workers : RowWorkers {
   std::size_t capacity = 2;
   std::vector<std::size_t> running;
@@ -66,7 +67,6 @@ struct Workers : RowWorkers {
     running.push_back(index);
     targets[index] = row.target;
     ++attempts[index];
-    testing_support::WriteBytes(row.target, {1});
     return true;
   }
   bool Wait(RowEvent& event, int) override {
@@ -76,7 +76,7 @@ struct Workers : RowWorkers {
     event.kind = RowEvent::Kind::Finished;
     event.row = row;
     event.status = stops > 0 ? std::string(kStatusCancelled) : outcome(row, attempts[row], accompanied[row]);
-    if (event.status != kStatusDone) fs::remove(targets[row]);
+    if (event.status == kStatusDone) testing_support::WriteBytes(targets[row], {1});
     return true;
   }
   void StopAll() override { ++stops; }
@@ -161,6 +161,22 @@ TEST_F(Parallel, CancelStopsTheRunningRowsAndStartsNoMore) {
   EXPECT_FALSE(run.Completed());
   EXPECT_FALSE(view.completed);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{"You have canceled converting process"});
+}
+
+TEST_F(Parallel, ARowRenamedOntoARunningTargetAndThenCancelledStaysWaiting) {
+  // Row 1's new name is row 0's target: it waits for row 0, and the cancel
+  // comes first, so its audio never starts.
+  testing_support::WriteBytes(dir.File("b.out"), {1});
+  prompt.reply = {FileExistAnswer::UseNewName, "a.out"};
+  ParallelConversionRun run({Row("a", "a.out"), Row("b", "b.out")}, view, prompt, workers);
+  view.onPump = [&run](int pump) {
+    if (pump == 2) run.PressButton();
+  };
+  run.Run();
+  EXPECT_EQ(prompt.asked, std::vector<std::string>{"b.out"});
+  EXPECT_EQ(workers.starts.size(), 1u);
+  EXPECT_EQ(run.Rows()[1].status, "Waiting");
+  EXPECT_EQ(view.finals.back(), "1 Waiting");
 }
 
 }  // namespace
