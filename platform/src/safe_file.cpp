@@ -158,6 +158,30 @@ void PendingFile::Discard() {
   if (!committed_) path_.clear();
 }
 
+std::string PendingFile::Release() {
+  std::string path = committed_ ? std::string() : path_;
+  if (fd_ >= 0) close(fd_);
+  fd_ = -1;
+  path_.clear();
+  return path;
+}
+
+std::unique_ptr<PendingFile> PendingFile::Adopt(const std::string& temporaryPath, std::string& reason) {
+  if (!IsTemporaryName(FileNamePart(temporaryPath))) {
+    reason = temporaryPath + " is not a temporary file of this program";
+    return nullptr;
+  }
+  const int fd = open(temporaryPath.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+  struct stat status {};
+  if (fd < 0 || fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    reason = "the written file " + temporaryPath + " is gone: " + SystemErrorText(fd < 0 ? errno : EINVAL);
+    if (fd >= 0) close(fd);
+    return nullptr;
+  }
+  flock(fd, LOCK_EX | LOCK_NB);
+  return std::unique_ptr<PendingFile>(new PendingFile(temporaryPath, fd));
+}
+
 CommitOutcome PendingFile::Commit(const std::string& finalPath, Placement placement, std::string& reason) {
   if (committed_ || path_.empty()) {
     reason = "nothing to put in place for " + finalPath;

@@ -9,12 +9,15 @@
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <iterator>
+#include <optional>
 #include <memory>
 #include <vector>
 
 #include "wide_text.h"
 #include "wmvcore/editor.h"
+#include "zplatform/safe_file.h"
 #include "zplatform/text.h"
 
 namespace talvex {
@@ -110,8 +113,8 @@ bool EditWith(const std::u16string& path, TalvexSongTags* tags, TagMode mode) {
       WriteTagAttribute(header, spec.name, field, spec.size);
     }
   }
-  if (mode == TagMode::Write) editor->Flush();
-  return Succeeded(editor->Close());
+  const bool flushed = mode != TagMode::Write || Succeeded(editor->Flush());
+  return Succeeded(editor->Close()) && flushed;
 }
 
 bool CopyContents(int from, int to) {
@@ -134,39 +137,96 @@ bool CopyContents(int from, int to) {
   }
 }
 
+// Where the audio of a tagged file lies: after the ID3v2 tags or the ASF
+// header at its start, before an ID3v1 tag at its end. Tags change only
+// those; everything between must come through a rewrite unchanged.
+struct Payload {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+};
+
+bool ReadAt(int fd, std::uint64_t offset, unsigned char* data, std::size_t size) {
+  return pread(fd, data, size, static_cast<off_t>(offset)) == static_cast<ssize_t>(size);
+}
+
+std::optional<Payload> PayloadOf(int fd) {
+  struct stat status {};
+  if (fstat(fd, &status) != 0) return std::nullopt;
+  const auto size = static_cast<std::uint64_t>(status.st_size);
+  Payload payload{0, size};
+  unsigned char head[24];
+  static constexpr unsigned char kAsfHeader[16] = {0x30, 0x26, 0xB2, 0x75, 0x8E, 0x66, 0xCF, 0x11,
+                                                   0xA6, 0xD9, 0x00, 0xAA, 0x00, 0x62, 0xCE, 0x6C};
+  if (size >= sizeof head && ReadAt(fd, 0, head, sizeof head) && std::memcmp(head, kAsfHeader, 16) == 0) {
+    std::uint64_t headerSize = 0;
+    for (int i = 7; i >= 0; --i) headerSize = headerSize << 8 | head[16 + i];
+    payload.start = headerSize;
+  } else {
+    // One or more ID3v2 tags, each "ID3", version, flags, a syncsafe size.
+    while (payload.start + 10 <= size && ReadAt(fd, payload.start, head, 10) && std::memcmp(head, "ID3", 3) == 0) {
+      const std::uint64_t body = (std::uint64_t{head[6]} & 0x7F) << 21 | (std::uint64_t{head[7]} & 0x7F) << 14 |
+                                 (std::uint64_t{head[8]} & 0x7F) << 7 | (std::uint64_t{head[9]} & 0x7F);
+      payload.start += 10 + body + ((head[5] & 0x10) ? 10 : 0);
+    }
+    if (size >= 128 && ReadAt(fd, size - 128, head, 3) && std::memcmp(head, "TAG", 3) == 0) payload.end = size - 128;
+  }
+  if (payload.start > payload.end) return std::nullopt;
+  return payload;
+}
+
+// TagLib does not report a failed write (a full disk, a size limit): the
+// copy it leaves then lacks part of the audio. Such a copy never replaces
+// the file.
+bool AudioCameThrough(const char* original, const std::string& copy) {
+  const int a = open(original, O_RDONLY | O_CLOEXEC);
+  const int b = open(copy.c_str(), O_RDONLY | O_CLOEXEC);
+  bool same = false;
+  if (a >= 0 && b >= 0) {
+    const std::optional<Payload> before = PayloadOf(a);
+    const std::optional<Payload> after = PayloadOf(b);
+    same = before && after && before->end - before->start == after->end - after->start;
+    std::vector<unsigned char> x(65536), y(65536);
+    for (std::uint64_t done = 0; same && done < before->end - before->start;) {
+      const std::size_t chunk = static_cast<std::size_t>(std::min<std::uint64_t>(x.size(), before->end - before->start - done));
+      same = ReadAt(a, before->start + done, x.data(), chunk) && ReadAt(b, after->start + done, y.data(), chunk) &&
+             std::memcmp(x.data(), y.data(), chunk) == 0;
+      done += chunk;
+    }
+  }
+  if (a >= 0) close(a);
+  if (b >= 0) close(b);
+  return same;
+}
+
 // Rewriting tags can move the whole audio; done on a copy beside the file
-// and renamed over it, a crash at any moment leaves the file either as it
-// was or wholly rewritten, never half written.
+// and moved over it, a crash at any moment leaves the file either as it
+// was or wholly rewritten, never half written, and the copy under a name
+// every scan passes over.
 bool WriteThroughCopy(const char* path, TalvexSongTags* tags) {
   char resolved[PATH_MAX];
   if (!realpath(path, resolved)) return false;  // a link's target is what changes
   struct stat original {};
   if (stat(resolved, &original) != 0 || !S_ISREG(original.st_mode)) return false;
-  const std::string target = resolved;
-  const std::size_t slash = target.rfind('/');
-  const std::string name = target.substr(slash + 1);
-  const std::size_t dot = name.rfind('.');
-  const std::string extension = dot == std::string::npos ? "" : name.substr(dot);  // the editor goes by it
-  std::string temporary = target.substr(0, slash + 1) + "." + name + ".tags-XXXXXX" + extension;
-  const int out = mkstemps(temporary.data(), static_cast<int>(extension.size()));
-  if (out < 0) return false;
+  std::string reason;
+  const std::unique_ptr<zplatform::PendingFile> copy = zplatform::PendingFile::Create(resolved, reason);
+  if (!copy) return false;
   const int in = open(resolved, O_RDONLY | O_CLOEXEC);
-  bool ok = in >= 0 && CopyContents(in, out) && fchmod(out, original.st_mode & 07777) == 0;
+  bool ok = in >= 0 && CopyContents(in, copy->Descriptor()) && copy->SetMode(original.st_mode);
   if (in >= 0) close(in);
-  ok = close(out) == 0 && ok;
-  ok = ok && EditWith(zplatform::PathToUtf16(temporary), tags, TagMode::Write);
+  const std::u16string temporary = zplatform::PathToUtf16(copy->Path());
+  ok = ok && EditWith(temporary, tags, TagMode::Write);
+  if (ok && !AudioCameThrough(resolved, copy->Path())) {
+    ok = false;
+    errno = ENOSPC;  // what cuts a rewrite short; TagLib keeps the real cause to itself
+  }
   // TagLib can write a file (say, MP3 data named .wma) into one it no longer
   // opens; such a copy never replaces the file.
   TalvexSongTags readBack{};
-  ok = ok && EditWith(zplatform::PathToUtf16(temporary), &readBack, TagMode::Read);
-  if (ok) {
-    const int sync = open(temporary.c_str(), O_RDONLY | O_CLOEXEC);
-    ok = sync >= 0 && fsync(sync) == 0;
-    if (sync >= 0) close(sync);
-  }
-  ok = ok && rename(temporary.c_str(), resolved) == 0;
-  if (!ok) unlink(temporary.c_str());
-  return ok;
+  ok = ok && EditWith(temporary, &readBack, TagMode::Read);
+  const int saved = errno;
+  ok = ok && copy->Commit(resolved, zplatform::Placement::Replace, reason) == zplatform::CommitOutcome::Placed;
+  if (!ok && errno == 0) errno = saved;
+  return ok;  // an uncommitted copy goes with `copy`
 }
 
 }  // namespace

@@ -81,6 +81,14 @@ class PendingFile {
   // Removes the temporary file now (harmless after a commit).
   void Discard();
 
+  // Lets go of the temporary file without removing it, for another process
+  // to adopt and commit; returns its path.
+  std::string Release();
+
+  // Takes over a temporary file another process wrote and released.
+  // Nothing, and the reason, when `temporaryPath` is no such file.
+  static std::unique_ptr<PendingFile> Adopt(const std::string& temporaryPath, std::string& reason);
+
   bool Committed() const { return committed_; }
   const FileIdentity& Identity() const { return identity_; }
 
