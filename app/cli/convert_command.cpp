@@ -271,7 +271,6 @@ int ConvertCommand(int argc, char** argv) {
     TerminalRunView view(rows);
     if (std::min(jobs, rows.size()) <= 1) {
       ConversionRun run(rows, settings, view, prompt);
-      run.SetCancelledTarget(CancelledTarget::Remove);
       view.Attach(&run);
       run.Run();
       finished = run.Rows();

@@ -124,6 +124,8 @@ void TerminalRunView::SetRowStatus(std::size_t row, const std::string& status) {
 
 void TerminalRunView::SetRowTarget(std::size_t row, const std::string& target) { rows_[row].target = target; }
 
+void TerminalRunView::SetRowReason(std::size_t row, const std::string& reason) { rows_[row].reason = reason; }
+
 void TerminalRunView::SetTimes(const std::string& elapsed, const std::string& remain) {
   elapsed_ = elapsed;
   remain_ = remain;
@@ -149,6 +151,10 @@ void TerminalRunView::PrintRow(std::size_t row) {
   ClearProgressLine();
   std::printf("%s\t%s\t%s\n", rows_[row].status.c_str(), rows_[row].source.c_str(), rows_[row].target.c_str());
   std::fflush(stdout);
+  // A row that failed says why, beside the line that says it failed.
+  if (rows_[row].status == kStatusError && !rows_[row].reason.empty()) {
+    std::fprintf(stderr, "zandro-cli: %s: %s\n", rows_[row].source.c_str(), rows_[row].reason.c_str());
+  }
   reported_[row] = true;
 }
 

@@ -61,6 +61,7 @@ class TerminalRunView : public ConversionView {
   void ShowCurrentRow(std::size_t row) override;
   void SetRowStatus(std::size_t row, const std::string& status) override;
   void SetRowTarget(std::size_t row, const std::string& target) override;
+  void SetRowReason(std::size_t row, const std::string& reason) override;
   void SetTimes(const std::string& elapsed, const std::string& remain) override;
   void PumpEvents() override;
   void RunCompleted() override;

@@ -124,9 +124,12 @@ int ConvertWorkerCommand(int, char**) {
     settings.targetKind = static_cast<AudioKind>(TextToInt(f[4]));
     for (std::size_t i = 5; i < f.size(); i += 3) settings.streamBitrates.push_back({f[i], f[i + 1], f[i + 2]});
     EventProgress progress(static_cast<std::size_t>(TextToInt(f[1])));
-    const std::string_view status = TransferRow(row, settings, progress, zplatform::TickCount,
-                                                zplatform::TickCount(), CancelledTarget::Remove);
-    if (!WriteAll(kEventFd, Encode({"finished", f[1], std::string(status)}))) return 1;
+    TransferResult result = TransferRow(row, settings, progress, zplatform::TickCount, zplatform::TickCount());
+    // A finished target stays under its temporary name for the parent to place.
+    const std::string written = result.target ? result.target->Release() : std::string();
+    if (!WriteAll(kEventFd, Encode({"finished", f[1], std::string(result.status), result.reason, written}))) {
+      return 1;
+    }
   }
 }
 
@@ -270,9 +273,11 @@ bool ProcessWorkers::Wait(RowEvent& event, int timeoutMs) {
             parsed.percent = TextToInt(f[2]);
             parsed.elapsed = f[3];
             parsed.remain = f[4];
-          } else if (f.size() == 3 && f[0] == "finished") {
+          } else if (f.size() == 5 && f[0] == "finished") {
             parsed.kind = RowEvent::Kind::Finished;
             parsed.status = f[2];
+            parsed.reason = f[3];
+            parsed.written = f[4];
             worker.busy = false;
           } else {
             continue;
@@ -284,15 +289,15 @@ bool ProcessWorkers::Wait(RowEvent& event, int timeoutMs) {
         continue;
       }
       // The worker ended inside its row (killed, or crashed): the row
-      // failed, and what it wrote is cut off.
+      // failed. What it wrote never got a real name; the file under the
+      // target, if any, is not its own and stays.
       const std::size_t row = worker.row;
-      std::error_code error;
-      std::filesystem::remove(worker.target, error);
       Retire(worker);
       RowEvent failed;
       failed.kind = RowEvent::Kind::Finished;
       failed.row = row;
       failed.status = std::string(kStatusError);
+      failed.reason = "the process converting it ended unexpectedly";
       ready_.push_back(std::move(failed));
     }
   }

@@ -19,7 +19,7 @@ namespace zandro::cli {
 inline constexpr const char* kWorkerCommand = "convert-worker";
 
 // The hidden command: converts rows until its request pipe closes. SIGINT
-// cancels the row at hand (its cut-off target is removed).
+// cancels the row at hand (its unfinished target is removed).
 int ConvertWorkerCommand(int argc, char** argv);
 
 // Up to `count` workers, started when first needed. Not copyable: it owns

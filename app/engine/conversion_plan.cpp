@@ -36,7 +36,10 @@ std::vector<PlanRow> PlanConversion(const FileList& list, const ConvertSettings&
                                     const TagRuleSettings& rule) {
   std::vector<PlanRow> plan;
   std::map<std::string, std::size_t> targets;  // normal path -> first row writing it
-  for (StatusRow& row : ComputeStatusRows(list, settings, rule)) {
+  std::vector<StatusRow> rows = ComputeStatusRows(list, settings, rule);
+  std::map<std::string, std::size_t> sources;  // normal path -> the row reading it
+  for (std::size_t i = 0; i < rows.size(); ++i) sources.emplace(Normal(rows[i].source), i);
+  for (StatusRow& row : rows) {
     PlanRow entry;
     entry.row = std::move(row);
     const std::size_t index = plan.size();
@@ -60,6 +63,9 @@ std::vector<PlanRow> PlanConversion(const FileList& list, const ConvertSettings&
       entry.outcome = PlanOutcome::StreamNotSupported;
     } else if (SameFile(entry.row.source, entry.row.target)) {
       entry.outcome = PlanOutcome::IsTheSource;
+    } else if (auto reader = sources.find(Normal(entry.row.target)); reader != sources.end()) {
+      entry.outcome = PlanOutcome::IsSourceOfRow;
+      entry.collidesWith = reader->second;
     } else if (auto earlier = targets.find(Normal(entry.row.target)); earlier != targets.end()) {
       entry.outcome = PlanOutcome::CollidesInBatch;
       entry.collidesWith = earlier->second;
@@ -82,6 +88,8 @@ std::string OutcomeText(const PlanRow& row) {
       return "collides with row " + std::to_string(row.collidesWith + 1);
     case PlanOutcome::IsTheSource:
       return "is the source itself";
+    case PlanOutcome::IsSourceOfRow:
+      return "is the source of row " + std::to_string(row.collidesWith + 1);
     case PlanOutcome::UnusableName:
       return "name from tags unusable";
     case PlanOutcome::NoBitrate:

@@ -14,6 +14,7 @@ enum class PlanOutcome {
   ExistsOnDisk,       // the overwrite prompt will ask
   CollidesInBatch,    // an earlier row of this run writes the same target
   IsTheSource,        // the target is the source itself
+  IsSourceOfRow,      // the target is the source of another row: never replaced
   UnusableName,       // the name from tags cannot be used
   NoBitrate,          // no bit rate chosen for the stream
   StreamNotSupported  // the target kind cannot hold this stream
@@ -22,7 +23,7 @@ enum class PlanOutcome {
 struct PlanRow {
   StatusRow row;
   PlanOutcome outcome = PlanOutcome::Free;
-  std::size_t collidesWith = 0;  // the earlier row, for CollidesInBatch
+  std::size_t collidesWith = 0;  // the other row, for CollidesInBatch and IsSourceOfRow
 };
 
 // Probes each source (as the run will) and judges its target. Changes nothing on disk.

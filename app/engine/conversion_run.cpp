@@ -1,6 +1,9 @@
 #include "engine/conversion_run.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
 
 #include <algorithm>
 #include <filesystem>
@@ -29,11 +32,6 @@ bool Exists(const std::string& path) {
 bool SameFile(const std::string& a, const std::string& b) {
   std::error_code error;
   return fs::equivalent(a, b, error) && !error;
-}
-
-void RemoveQuietly(const std::string& path) {
-  std::error_code error;
-  fs::remove(path, error);
 }
 
 }  // namespace
@@ -91,6 +89,7 @@ void ConversionRun::PressButton() {
 }
 
 void ConversionRun::Finish(std::size_t index, std::string_view status) {
+  if (!rows_[index].reason.empty()) view_.SetRowReason(index, rows_[index].reason);
   rows_[index].status = status;
   view_.SetRowStatus(index, rows_[index].status);
   view_.SetTotalProgress(index + 1);
@@ -108,42 +107,134 @@ void ConversionRun::Run() {
   view_.RunCompleted();
 }
 
-std::string_view DecideRow(StatusRow& row, OverwritePrompt& prompt) {
-  // A name from tags with a '/' would write outside the target directory.
-  if (row.unsafeName) {
-    zplatform::Diagnostic("Target name from tags holds a '/': " + row.target);
-    return kStatusError;
+std::string BatchConflict(const std::vector<StatusRow>& rows, std::size_t index, const std::string& path) {
+  const std::optional<zplatform::FileIdentity> file = zplatform::IdentityOfFile(path);
+  if (!file) return "";
+  for (std::size_t other = 0; other < rows.size(); ++other) {
+    if (other == index) continue;
+    if (SameFile(rows[other].source, path)) return "is the source of row " + std::to_string(other + 1);
+    const std::optional<zplatform::FileIdentity>& written = rows[other].written;
+    if (written && written->device == file->device && written->inode == file->inode) {
+      return "collides with row " + std::to_string(other + 1);
+    }
   }
-  if (!Exists(row.target)) return {};
+  return "";
+}
+
+namespace {
+
+std::string_view Refuse(StatusRow& row, std::string reason) {
+  row.reason = std::move(reason);
+  zplatform::Diagnostic(row.source + ": " + row.reason);
+  return kStatusError;
+}
+
+// The prompt's answer for a taken target, checked against the batch.
+std::string_view AskAboutTakenTarget(std::vector<StatusRow>& rows, std::size_t index, OverwritePrompt& prompt) {
+  StatusRow& row = rows[index];
   const FileExistReply reply = prompt.Ask(row.target);
   switch (reply.answer) {
-    case FileExistAnswer::UseNewName:
-      if (!NewNameProblem(row.target, reply.newName).empty()) return kStatusError;
+    case FileExistAnswer::UseNewName: {
+      const std::string problem = NewNameProblem(row.target, reply.newName);
+      if (!problem.empty()) return Refuse(row, problem);
       row.target = zplatform::DirectoryPart(row.target) + reply.newName;
+      row.replaceAgreed = false;
       return {};
-    case FileExistAnswer::OverWrite:
+    }
+    case FileExistAnswer::OverWrite: {
       // Writing over the source would destroy what is about to be read.
-      if (SameFile(row.source, row.target)) return kStatusError;
+      if (SameFile(row.source, row.target)) {
+        return Refuse(row, row.target + " is the source itself; it is not replaced");
+      }
+      // Whatever the answer, the batch never replaces its own files.
+      const std::string conflict = BatchConflict(rows, index, row.target);
+      if (!conflict.empty()) return Refuse(row, row.target + " " + conflict + "; it is not replaced");
+      row.replaceAgreed = true;
       return {};
+    }
     case FileExistAnswer::Skip:
     case FileExistAnswer::None:  // closed without an answer: nothing is replaced
       break;
   }
+  row.reason = row.target + " exists";
   return kStatusSkipped;
 }
 
-std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
-                             const std::function<std::uint32_t()>& tick, std::uint32_t fileStart,
-                             CancelledTarget cancelled) {
+}  // namespace
+
+std::string_view DecideRow(std::vector<StatusRow>& rows, std::size_t index, OverwritePrompt& prompt) {
+  StatusRow& row = rows[index];
+  row.replaceAgreed = false;
+  // A name from tags with a '/' would write outside the target directory.
+  if (row.unsafeName) return Refuse(row, "the name from tags holds '/': " + row.target);
+  if (!Exists(row.target)) return {};
+  return AskAboutTakenTarget(rows, index, prompt);
+}
+
+std::string_view PlaceTarget(std::vector<StatusRow>& rows, std::size_t index, zplatform::PendingFile& target,
+                             OverwritePrompt& prompt) {
+  StatusRow& row = rows[index];
+  // Each answer either ends the row or names a free file; a few rounds only
+  // when other programs keep taking the names offered.
+  for (int round = 0; round < 8; ++round) {
+    const zplatform::Placement placement =
+        row.replaceAgreed ? zplatform::Placement::Replace : zplatform::Placement::NoReplace;
+    if (placement == zplatform::Placement::Replace) {
+      // The file replaced gives the new one its permissions.
+      struct stat old {};
+      if (stat(row.target.c_str(), &old) == 0) target.SetMode(old.st_mode);
+    }
+    std::string reason;
+    switch (target.Commit(row.target, placement, reason)) {
+      case zplatform::CommitOutcome::Placed:
+        row.written = target.Identity();
+        return kStatusDone;
+      case zplatform::CommitOutcome::Failed:
+        target.Discard();
+        return Refuse(row, reason);
+      case zplatform::CommitOutcome::Taken:
+        break;
+    }
+    // Someone put a file there while the audio moved: ask as for any taken target.
+    const std::string_view decided = AskAboutTakenTarget(rows, index, prompt);
+    if (!decided.empty()) {
+      target.Discard();
+      return decided;
+    }
+  }
+  target.Discard();
+  return Refuse(row, row.target + " keeps being taken by another program");
+}
+
+namespace {
+
+// The reason a writer's failure gives, from the error it left.
+std::string WriteFailure(const std::string& target, int error) {
+  if (error == 0) return "cannot write " + target;
+  return "cannot write " + target + ": " + zplatform::SystemErrorText(error);
+}
+
+}  // namespace
+
+TransferResult TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
+                           const std::function<std::uint32_t()>& tick, std::uint32_t fileStart) {
+  TransferResult result;
+  auto fail = [&result](std::string reason) {
+    result.status = kStatusError;
+    result.reason = std::move(reason);
+    result.target.reset();  // removes what was written
+    return std::move(result);
+  };
   AudioInfo source;
   const bool probed = ProbeAudioFile(row.source, source);
   const double exactEstimate = source.durationMs / 1000.0 * source.sampleRate * source.channels * 2.0;
   const std::uint64_t estimate = RoundHalfEven<std::uint64_t>(exactEstimate);
-  if (!probed || estimate == 0) return kStatusError;
+  if (!probed) return fail(row.source + " cannot be read as audio");
+  if (estimate == 0) return fail(row.source + " holds no audio");
 
   if (!OpenAudioReader(row.source, source, 0)) {
     CloseAudioReader(source);
-    return kStatusError;
+    return fail(row.source + " cannot be opened for reading");
   }
 
   AudioInfo target = source;
@@ -152,22 +243,32 @@ std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settin
                        ? static_cast<std::uint32_t>(
                              std::max(0, ChosenBitrate(settings.streamBitrates, source.sampleRate, source.channels)))
                        : 0;
-  const bool targetExisted = Exists(row.target);
-  if (!OpenAudioWriter(row.target, target)) {
+  // What a killed run left beside this target goes before a new one is made.
+  zplatform::RemoveStaleTemporaries(row.target);
+  std::string reason;
+  result.target = zplatform::PendingFile::Create(row.target, reason);
+  if (!result.target) {
     CloseAudioReader(source);
-    if (!targetExisted) RemoveQuietly(row.target);
-    return kStatusError;
+    return fail(reason);
+  }
+  const std::string& temporary = result.target->Path();
+  errno = 0;
+  if (!OpenAudioWriter(temporary, target)) {
+    const int error = errno;
+    CloseAudioReader(source);
+    return fail(WriteFailure(row.target, error));
   }
 
   std::uint32_t lastShownSecond = 0;
   std::uint64_t delivered = 0;
-  bool writeFailed = false;
+  int writeError = -1;  // none
   const std::uint8_t* block = nullptr;
   std::uint32_t byteCount = 0;
   while (ReadAudioBlock(source, block, byteCount)) {
     if (progress.Stopped()) break;
+    errno = 0;
     if (!WriteAudioBlock(target, block, byteCount)) {
-      writeFailed = true;
+      writeError = errno;
       break;
     }
     delivered += byteCount;
@@ -188,17 +289,19 @@ std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settin
 
   CloseAudioReader(source);
   progress.PumpEvents();
+  errno = 0;
   const bool finished = CloseAudioWriter(target);
+  const int closeError = errno;
 
-  if (writeFailed || !finished || delivered == 0) {
-    // The target is incomplete and was made by this row: leave nothing broken behind.
-    RemoveQuietly(row.target);
-    return kStatusError;
+  // A cancelled target is cut off: it never reaches its name.
+  if (progress.Stopped()) {
+    result.status = kStatusCancelled;
+    result.target.reset();
+    return result;
   }
-  if (progress.Stopped() && cancelled == CancelledTarget::Remove) {
-    RemoveQuietly(row.target);
-    return kStatusCancelled;
-  }
+  if (writeError >= 0) return fail(WriteFailure(row.target, writeError));
+  if (!finished) return fail(WriteFailure(row.target, closeError));
+  if (delivered == 0) return fail(row.source + " delivered no audio");
 
   // A WAV target keeps no tags, so reading the source's would only cost
   // (for MP3 and WMA sources, loading the WMA library).
@@ -207,11 +310,16 @@ std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settin
     ReadSongTags(row.source, source, tags);
     // A new target holds no tags (the writers make none): empty ones leave
     // it as it is, and writing them would copy the whole file.
-    if (!TagsEmpty(tags) && !WriteSongTags(row.target, target, tags)) {
-      zplatform::Diagnostic("Tags could not be written: " + row.target);
+    errno = 0;
+    if (!TagsEmpty(tags) && !WriteSongTags(temporary, target, tags)) {
+      const int error = errno;
+      // Audio without the source's tags is not the conversion asked for.
+      return fail("the tags could not be written to " + row.target +
+                  (error ? ": " + zplatform::SystemErrorText(error) : std::string()));
     }
   }
-  return progress.Stopped() ? kStatusCancelled : kStatusDone;
+  result.status = kStatusDone;
+  return result;
 }
 
 namespace {
@@ -240,12 +348,20 @@ void ConversionRun::ConvertRow(std::size_t index) {
   view_.SetRowStatus(index, row.status);
 
   const std::string before = row.target;
-  const std::string_view decided = DecideRow(row, prompt_);
+  const std::string_view decided = DecideRow(rows_, index, prompt_);
   if (row.target != before) view_.SetRowTarget(index, row.target);
   if (!decided.empty()) return Finish(index, decided);
 
   RunProgress progress(view_, stopRequested_);
-  Finish(index, TransferRow(row, settings_, progress, tick_, fileStart, cancelled_));
+  TransferResult moved = TransferRow(row, settings_, progress, tick_, fileStart);
+  if (moved.status != kStatusDone) {
+    row.reason = moved.reason;
+    return Finish(index, moved.status);
+  }
+  const std::string decidedTarget = row.target;
+  const std::string_view placed = PlaceTarget(rows_, index, *moved.target, prompt_);
+  if (row.target != decidedTarget) view_.SetRowTarget(index, row.target);
+  Finish(index, placed);
 }
 
 namespace {
@@ -266,15 +382,24 @@ class QuietMessages : public zplatform::MessageSink {
 
 }  // namespace
 
-bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind) {
-  if (row.status != kStatusDone || SameFile(row.source, row.target)) return false;
+std::string ConversionNotProven(const StatusRow& row, AudioKind targetKind) {
+  if (row.status != kStatusDone) return "not converted (" + row.status + ")";
+  if (SameFile(row.source, row.target)) return "it is its own target";
+  const std::optional<zplatform::FileIdentity> now = zplatform::IdentityOfFile(row.target);
+  if (!row.written || !now || *now != *row.written) {
+    return "its target " + row.target + " is no longer the file this run wrote";
+  }
   QuietMessages quiet;
   AudioInfo source;
   AudioInfo target;
-  if (!ProbeAudioFile(row.source, source) || !ProbeAudioFile(row.target, target)) return false;
+  if (!ProbeAudioFile(row.source, source)) return "it can no longer be read";
+  if (!ProbeAudioFile(row.target, target)) return "its target " + row.target + " cannot be read";
   const long long difference = static_cast<long long>(source.durationMs) - static_cast<long long>(target.durationMs);
-  return target.kind == targetKind && target.sampleRate == source.sampleRate && target.channels == source.channels &&
-         difference <= 1000 && difference >= -1000;
+  if (target.kind != targetKind || target.sampleRate != source.sampleRate || target.channels != source.channels ||
+      difference > 1000 || difference < -1000) {
+    return "its target " + row.target + " does not hold the converted audio";
+  }
+  return "";
 }
 
 std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
@@ -283,10 +408,15 @@ std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settin
   // Only sources whose targets prove the conversion go; from the last entry
   // back, so the indices of the others stay valid.
   std::vector<std::size_t> entries;
+  std::vector<std::string> staying;
   for (const StatusRow& row : rows) {
-    if (row.entry < list.size() && list.at(row.entry).caption == row.source &&
-        TargetProvesConversion(row, settings.targetKind)) {
+    std::string why = row.entry < list.size() && list.at(row.entry).caption == row.source
+                          ? ConversionNotProven(row, settings.targetKind)
+                          : "it is no longer listed";
+    if (why.empty()) {
       entries.push_back(row.entry);
+    } else {
+      staying.push_back(row.source + ": " + why);
     }
   }
   const std::string count = std::to_string(entries.size()) + (entries.size() == 1 ? " file" : " files");
@@ -300,17 +430,24 @@ std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settin
   std::size_t removed = 0;
   for (std::size_t entry : entries) {
     const std::string path = list.at(entry).caption;
-    bool gone = false;
+    std::string why;
     if (removal == SourceRemoval::Trash) {
-      const TrashResult result = MoveToTrash(path);
-      gone = result == TrashResult::Trashed;
-      if (result == TrashResult::NoTrash) gone = ::unlink(path.c_str()) == 0;
-    } else {
-      gone = ::unlink(path.c_str()) == 0;
+      // A source the Trash cannot take stays: the question promised the Trash.
+      MoveToTrash(path, &why);
+    } else if (::unlink(path.c_str()) != 0) {
+      why = "cannot be deleted: " + zplatform::SystemErrorText(errno);
     }
-    if (!gone) continue;  // a source that could not go keeps its row
+    if (!why.empty()) {
+      staying.push_back(path + ": " + why);
+      continue;
+    }
     list.Remove(entry);
     ++removed;
+  }
+  if (!staying.empty()) {
+    std::string text = staying.size() == 1 ? "This source stays:" : "These sources stay:";
+    for (const std::string& line : staying) text += "\n" + line;
+    zplatform::ShowMessage(zplatform::MessageKind::Information, text);
   }
   return removed;
 }

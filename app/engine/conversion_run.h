@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -14,6 +16,7 @@
 #include "engine/conversion_inputs.h"
 #include "engine/file_list.h"
 #include "engine/overwrite_prompt.h"
+#include "zplatform/safe_file.h"
 
 namespace zandro {
 
@@ -30,6 +33,10 @@ struct StatusRow {
   std::string status = std::string(kStatusWaiting);
   std::size_t entry = 0;     // index of the file list row it came from
   bool unsafeName = false;   // the name from tags holds a '/'
+  std::string reason;        // why the row ended as it did, when not Done
+  bool replaceAgreed = false;  // the user agreed to replace the file under `target`
+  // The file this run put under `target`: what the deletion step checks.
+  std::optional<zplatform::FileIdentity> written;
 };
 
 // The rows a run over these settings would have, with no side effect (the
@@ -54,6 +61,8 @@ class ConversionView {
   virtual void ShowCurrentRow(std::size_t row) = 0;
   virtual void SetRowStatus(std::size_t row, const std::string& status) = 0;
   virtual void SetRowTarget(std::size_t row, const std::string& target) = 0;
+  // Why the row ends as it does, told just before its final status.
+  virtual void SetRowReason(std::size_t /*row*/, const std::string& /*reason*/) {}
   virtual void SetTimes(const std::string& elapsed, const std::string& remain) = 0;
   // Lets pending events run; a click on the window's button arrives here.
   virtual void PumpEvents() = 0;
@@ -72,11 +81,18 @@ class RunControl {
   virtual bool StopRequested() const = 0;
 };
 
+// Why `path` may not be replaced by row `index`: it is the source of
+// another row ("is the source of row 2") or a file an earlier row of this
+// run wrote ("collides with row 1"); "" when neither.
+std::string BatchConflict(const std::vector<StatusRow>& rows, std::size_t index, const std::string& path);
+
 // What a row meets before its audio moves: a name from tags holding '/', a
-// target that exists (the prompt decides; Use New Name changes row.target),
-// the source as its own target. Returns the row's final status (Error or
-// Skipped), or an empty view when its audio is to be converted.
-std::string_view DecideRow(StatusRow& row, OverwritePrompt& prompt);
+// target that exists (the prompt decides; Use New Name changes row.target,
+// OverWrite sets row.replaceAgreed), the source as its own target, a file
+// of the batch as its target. Returns the row's final status (Error or
+// Skipped, with row.reason), or an empty view when its audio is to be
+// converted. `rows` is the whole batch, `index` this row's place in it.
+std::string_view DecideRow(std::vector<StatusRow>& rows, std::size_t index, OverwritePrompt& prompt);
 
 // The progress of one row's audio and the cancel flag it obeys.
 class TransferProgress {
@@ -88,16 +104,26 @@ class TransferProgress {
   virtual bool Stopped() const = 0;
 };
 
-// The part of a target written before a cancel: kept (as the window does)
-// or removed (the command line leaves no cut-off files behind).
-enum class CancelledTarget { Keep, Remove };
+// What moving a row's audio gave: on Done, the complete target (audio and
+// tags) under its temporary name, still to be put in place.
+struct TransferResult {
+  std::string_view status;  // Done, Error or Cancelled
+  std::string reason;       // for Error
+  std::unique_ptr<zplatform::PendingFile> target;
+};
 
-// Converts the audio of a decided row: probe, reader, writer, the blocks,
-// the tags. `fileStart` is the tick the row became current. Returns Done,
-// Error or Cancelled; an incomplete target it made is removed.
-std::string_view TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
-                             const std::function<std::uint32_t()>& tick, std::uint32_t fileStart,
-                             CancelledTarget cancelled = CancelledTarget::Keep);
+// Converts the audio of a decided row into a temporary file beside its
+// target: probe, reader, writer, the blocks, the tags. `fileStart` is the
+// tick the row became current. Nothing is left on disk unless it is Done.
+TransferResult TransferRow(const StatusRow& row, const ConvertSettings& settings, TransferProgress& progress,
+                           const std::function<std::uint32_t()>& tick, std::uint32_t fileStart);
+
+// Puts a row's finished target in place: over the old file only when the
+// user agreed to replace it, else only under a free name. A name taken
+// meanwhile (another program, another run) is decided again as DecideRow
+// does. Returns Done (row.written set), Skipped or Error (row.reason set).
+std::string_view PlaceTarget(std::vector<StatusRow>& rows, std::size_t index, zplatform::PendingFile& target,
+                             OverwritePrompt& prompt);
 
 // One run over its rows. Not copyable: it owns the rows the view shows.
 class ConversionRun : public RunControl {
@@ -116,8 +142,6 @@ class ConversionRun : public RunControl {
   // "Done" after it. Either way the window closes afterwards.
   void PressButton() override;
 
-  void SetCancelledTarget(CancelledTarget cancelled) { cancelled_ = cancelled; }
-
   bool Completed() const { return completed_; }
   bool StopRequested() const override { return stopRequested_; }
   const std::vector<StatusRow>& Rows() const { return rows_; }
@@ -131,24 +155,28 @@ class ConversionRun : public RunControl {
   ConversionView& view_;
   OverwritePrompt& prompt_;
   TickSource tick_;
-  CancelledTarget cancelled_ = CancelledTarget::Keep;
   bool stopRequested_ = false;
   bool completed_ = false;
 };
 
-// How sources leave the disk: into the desktop's Trash (deleted only where
-// no Trash exists), or deleted outright.
+// How sources leave the disk: into the desktop's Trash (a source the Trash
+// cannot take stays), or deleted outright.
 enum class SourceRemoval { Trash, Delete };
 
-// Whether the row's conversion is proven: it ended "Done" and its target
-// probes as the target kind with the source's rate and channels and a play
-// time within one second of the source's.
-bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind);
+// Whether the row's conversion is proven: it ended "Done", the file under
+// its target is the one this run wrote there, and it probes as the target
+// kind with the source's rate and channels and a play time within one
+// second of the source's. "" when proven, else why not.
+std::string ConversionNotProven(const StatusRow& row, AudioKind targetKind);
+inline bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind) {
+  return ConversionNotProven(row, targetKind).empty();
+}
 
 // After the run window closed: when the settings ask for it, asks "Delete
 // all source file ?" (saying how many files will go) and on Yes removes the
 // sources of the proven rows and their entries from the list; every other
-// source stays. Returns the number removed.
+// source stays, and a message names each source that stays and why.
+// Returns the number removed.
 std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
                                    const std::vector<StatusRow>& rows,
                                    SourceRemoval removal = SourceRemoval::Trash);

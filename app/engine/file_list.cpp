@@ -7,6 +7,7 @@
 #include "audio/audio_io.h"
 #include "zplatform/messages.h"
 #include "zplatform/path.h"
+#include "zplatform/safe_file.h"
 #include "zplatform/text.h"
 
 namespace zandro {
@@ -166,6 +167,7 @@ void FileList::ScanDirectory(const std::string& directory, ScanFilter filter, st
   for (const fs::directory_entry& entry : entries) {
     if (stopScan_) return;
     const std::string name = entry.path().filename().string();
+    if (zplatform::IsTemporaryName(name)) continue;  // a file being written, or left by a killed run
     std::error_code statusError;
     const bool isLink = entry.is_symlink(statusError);
     if (!isLink && entry.is_directory(statusError)) {

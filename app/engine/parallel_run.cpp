@@ -53,6 +53,7 @@ void ParallelConversionRun::StartRow(std::size_t index) {
   for (Running& other : running_) other.accompanied = other.accompanied || accompanied;
   if (!workers_.Start(index, rows_[index])) {
     rows_[index].status = kStatusError;
+    rows_[index].reason = "no worker process could be started for " + rows_[index].source;
     final_[index] = true;
     return;
   }
@@ -79,7 +80,7 @@ void ParallelConversionRun::DispatchRows() {
         view_.SetRowStatus(next_, row.status);
       }
       const std::string before = row.target;
-      const std::string_view decided = DecideRow(row, prompt_);
+      const std::string_view decided = DecideRow(rows_, next_, prompt_);
       if (row.target != before) view_.SetRowTarget(next_, row.target);
       if (!decided.empty()) {
         row.status = decided;
@@ -118,12 +119,29 @@ void ParallelConversionRun::Handle(const RowEvent& event) {
     retries_.insert(std::upper_bound(retries_.begin(), retries_.end(), event.row), event.row);
     return;
   }
-  rows_[event.row].status = event.status;
+  StatusRow& row = rows_[event.row];
+  row.reason = event.reason;
+  row.status = event.status;
+  if (event.status == kStatusDone) {
+    // Placed here, one row at a time, so that the batch's own files and a
+    // question about a name taken meanwhile are judged as in order.
+    std::string reason;
+    std::unique_ptr<zplatform::PendingFile> written = zplatform::PendingFile::Adopt(event.written, reason);
+    if (!written) {
+      row.status = kStatusError;
+      row.reason = reason;
+    } else {
+      const std::string before = row.target;
+      row.status = PlaceTarget(rows_, event.row, *written, prompt_);
+      if (row.target != before) view_.SetRowTarget(event.row, row.target);
+    }
+  }
   final_[event.row] = true;
 }
 
 void ParallelConversionRun::Report() {
   while (reported_ < rows_.size() && final_[reported_]) {
+    if (!rows_[reported_].reason.empty()) view_.SetRowReason(reported_, rows_[reported_].reason);
     view_.SetRowStatus(reported_, rows_[reported_].status);
     view_.SetTotalProgress(reported_ + 1);
     ++reported_;
@@ -157,6 +175,7 @@ void ParallelConversionRun::Run() {
   }
   for (std::size_t index : retries_) {  // cancelled before their second try
     rows_[index].status = kStatusError;
+    if (rows_[index].reason.empty()) rows_[index].reason = "cancelled before it could be tried again alone";
     final_[index] = true;
   }
   retries_.clear();

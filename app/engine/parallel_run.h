@@ -22,6 +22,8 @@ struct RowEvent {
   int percent = 0;                // Progress
   std::string elapsed, remain;    // Progress: the time labels' texts, may be empty
   std::string status;             // Finished: Done, Error or Cancelled
+  std::string reason;             // Finished: why, for Error
+  std::string written;            // Finished, Done: the temporary file that holds the target
 };
 
 // The workers of one run; the front end owns them.
@@ -31,6 +33,8 @@ class RowWorkers {
   // How many rows may run at once (at least 1).
   virtual std::size_t Capacity() const = 0;
   // Hands a decided row to an idle worker; false when none could take it.
+  // The worker leaves a finished target under its temporary name; the run
+  // puts it in place.
   virtual bool Start(std::size_t index, const StatusRow& row) = 0;
   // The next event of any running row; false when none came within the time.
   virtual bool Wait(RowEvent& event, int timeoutMs) = 0;

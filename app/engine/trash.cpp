@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
@@ -12,6 +13,7 @@
 #include <system_error>
 
 #include "zplatform/path.h"
+#include "zplatform/safe_file.h"
 
 namespace zandro {
 
@@ -59,25 +61,50 @@ std::string TopDirectory(const std::string& path, dev_t device) {
   return current.string();
 }
 
+constexpr std::string_view kInfoSuffix = ".trashinfo";
+
+// The name a file gets in the trash: its own, with a number before the
+// extension for the second and later ones, cut (never inside a UTF-8
+// character) so that the record's name, with ".trashinfo", still fits a
+// file name. The record keeps the full original path either way.
+std::string TrashName(const std::string& base, int attempt) {
+  std::string extension = zplatform::ExtensionPart(base);
+  if (extension.size() > 32) extension.clear();
+  std::string stem = base.substr(0, base.size() - extension.size());
+  const std::string number = attempt > 0 ? "." + std::to_string(attempt) : "";
+  const std::size_t room = NAME_MAX - kInfoSuffix.size() - extension.size() - number.size();
+  if (stem.size() > room) {
+    std::size_t end = room;
+    while (end > 0 && (static_cast<unsigned char>(stem[end]) & 0xC0) == 0x80) --end;
+    stem.resize(end);
+  }
+  return stem + number + extension;
+}
+
+TrashResult Refuse(TrashResult result, std::string* reason, std::string text) {
+  if (reason) *reason = std::move(text);
+  return result;
+}
+
 // Reserves a name in info/ (created exclusively, so two trashings never
 // share one), writes the record, then moves the file under that name.
-TrashResult MoveInto(const std::string& trash, const std::string& path, const std::string& recordedPath) {
+TrashResult MoveInto(const std::string& trash, const std::string& path, const std::string& recordedPath,
+                     std::string* reason) {
   const std::string files = trash + "/files";
   const std::string info = trash + "/info";
-  if (!EnsureDirectory(trash) || !EnsureDirectory(files) || !EnsureDirectory(info)) return TrashResult::NoTrash;
+  if (!EnsureDirectory(trash) || !EnsureDirectory(files) || !EnsureDirectory(info)) {
+    return Refuse(TrashResult::NoTrash, reason, "the Trash " + trash + " cannot be used, so it stays");
+  }
 
   const std::string base = zplatform::FileNamePart(path);
   for (int attempt = 0; attempt < 10000; ++attempt) {
-    std::string name = base;
-    if (attempt > 0) {
-      const std::string extension = zplatform::ExtensionPart(base);
-      name = base.substr(0, base.size() - extension.size()) + "." + std::to_string(attempt) + extension;
-    }
-    const std::string infoPath = info + "/" + name + ".trashinfo";
-    const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+    const std::string name = TrashName(base, attempt);
+    const std::string infoPath = info + "/" + name + std::string(kInfoSuffix);
+    const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
     if (fd < 0) {
       if (errno == EEXIST) continue;
-      return TrashResult::Failed;
+      return Refuse(TrashResult::Failed, reason,
+                    "cannot be moved to the Trash " + trash + ": " + zplatform::SystemErrorText(errno));
     }
     std::error_code error;
     if (fs::exists(fs::symlink_status(files + "/" + name, error))) {
@@ -91,15 +118,27 @@ TrashResult MoveInto(const std::string& trash, const std::string& path, const st
     localtime_r(&now, &local);
     std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
     const std::string record = "[Trash Info]\nPath=" + EscapePath(recordedPath) + "\nDeletionDate=" + date + "\n";
-    const bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
-    close(fd);
-    if (!written || rename(path.c_str(), (files + "/" + name).c_str()) != 0) {
+    bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
+    int failure = written ? 0 : (errno ? errno : EIO);
+    written = close(fd) == 0 && written;
+    if (written) {
+      // Never over a file trashed meanwhile under that name.
+      const std::string into = files + "/" + name;
+      int moved = renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, into.c_str(), RENAME_NOREPLACE);
+      if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) moved = rename(path.c_str(), into.c_str());
+      if (moved != 0) {
+        failure = errno;
+        written = false;
+      }
+    }
+    if (!written) {
       unlink(infoPath.c_str());
-      return TrashResult::Failed;
+      return Refuse(TrashResult::Failed, reason,
+                    "cannot be moved to the Trash " + trash + ": " + zplatform::SystemErrorText(failure ? failure : EIO));
     }
     return TrashResult::Trashed;
   }
-  return TrashResult::Failed;
+  return Refuse(TrashResult::Failed, reason, "the Trash " + trash + " has no free name for it");
 }
 
 }  // namespace
@@ -112,12 +151,14 @@ std::string HomeTrashDirectory() {
   return home + "/.local/share/Trash";
 }
 
-TrashResult MoveToTrash(const std::string& path) {
+TrashResult MoveToTrash(const std::string& path, std::string* reason) {
   std::error_code error;
   const std::string absolute = fs::absolute(path, error).lexically_normal().string();
-  if (error) return TrashResult::Failed;
+  if (error) return Refuse(TrashResult::Failed, reason, "cannot be found: " + error.message());
   struct stat file {};
-  if (lstat(absolute.c_str(), &file) != 0) return TrashResult::Failed;
+  if (lstat(absolute.c_str(), &file) != 0) {
+    return Refuse(TrashResult::Failed, reason, "cannot be found: " + zplatform::SystemErrorText(errno));
+  }
 
   const std::string home = HomeTrashDirectory();
   if (!home.empty()) {
@@ -126,14 +167,14 @@ TrashResult MoveToTrash(const std::string& path) {
     fs::path probe = home;
     struct stat where {};
     while (!probe.empty() && stat(probe.c_str(), &where) != 0) probe = probe.parent_path();
-    if (!probe.empty() && where.st_dev == file.st_dev) return MoveInto(home, absolute, absolute);
+    if (!probe.empty() && where.st_dev == file.st_dev) return MoveInto(home, absolute, absolute, reason);
   }
   // Another volume: its own $topdir/.Trash-$uid, with paths kept relative to it.
   const std::string top = TopDirectory(absolute, file.st_dev);
-  if (top.empty()) return TrashResult::NoTrash;
+  if (top.empty()) return Refuse(TrashResult::NoTrash, reason, "no Trash serves its file system, so it stays");
   const std::string trash = zplatform::WithTrailingSeparator(top) + ".Trash-" + std::to_string(getuid());
   const std::string relative = fs::path(absolute).lexically_relative(top).string();
-  return MoveInto(trash, absolute, relative);
+  return MoveInto(trash, absolute, relative, reason);
 }
 
 }  // namespace zandro

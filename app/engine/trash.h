@@ -13,8 +13,10 @@ enum class TrashResult {
 };
 
 // Moves the file to the home trash ($XDG_DATA_HOME/Trash) when it lives on
-// the same file system, else to its volume's $topdir/.Trash-$uid.
-TrashResult MoveToTrash(const std::string& path);
+// the same file system, else to its volume's $topdir/.Trash-$uid. When it
+// is not Trashed the file is where it was, and `reason` (when given) says
+// why in plain words.
+TrashResult MoveToTrash(const std::string& path, std::string* reason = nullptr);
 
 // The home trash directory ($XDG_DATA_HOME/Trash or ~/.local/share/Trash).
 std::string HomeTrashDirectory();

@@ -173,6 +173,12 @@ void TfmConverting::SetRowTarget(std::size_t row, const std::string& target) {
   }
 }
 
+void TfmConverting::SetRowReason(std::size_t row, const std::string& reason) {
+  if (QTreeWidgetItem* item = lvStatus_->topLevelItem(static_cast<int>(row))) {
+    item->setToolTip(kStatusColumn, Utf8Text(reason));
+  }
+}
+
 void TfmConverting::SetTimes(const std::string& elapsed, const std::string& remain) {
   lbElapsed_->setText(Utf8Text(elapsed));
   lbRemain_->setText(Utf8Text(remain));

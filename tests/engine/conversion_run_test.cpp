@@ -271,6 +271,115 @@ TEST_F(Run, AWriterThatCannotOpenGivesError) {
   EXPECT_EQ(rows[0].status, "Error");
 }
 
+// The batch never replaces its own files, whatever the answer: a row's
+// source, and what an earlier row of the run wrote.
+TEST_F(Run, NoRowWritesOverAFileOfTheBatch) {
+  fs::create_directories(dir.File("a"));
+  fs::create_directories(dir.File("b"));
+  fs::create_directories(dir.File("out"));
+  const std::string first = Source("a/song.wav", 4000);
+  const std::string second = Source("b/song.wav", 8000);
+  const std::string listedTarget = Source("out/song.wav", 12000);  // also row 3's source
+  const Bytes listedBefore = testing_support::ReadBytes(listedTarget);
+  settings.sameDirectory = false;
+  settings.outputDirectory = dir.File("out");
+  prompt.replies.assign(3, {FileExistAnswer::OverWrite, ""});
+  auto rows = Convert();
+  EXPECT_EQ(rows[0].status, "Error");
+  EXPECT_EQ(rows[0].reason, listedTarget + " is the source of row 3; it is not replaced");
+  EXPECT_EQ(rows[1].status, "Error");
+  EXPECT_EQ(rows[1].reason, listedTarget + " is the source of row 3; it is not replaced");
+  EXPECT_EQ(rows[2].status, "Error");
+  EXPECT_EQ(rows[2].reason, listedTarget + " is the source itself; it is not replaced");
+  EXPECT_EQ(testing_support::ReadBytes(listedTarget), listedBefore);
+
+  // Two rows, one target: the second may not replace the first's result,
+  // and only the first source may go.
+  list.Remove(2);
+  fs::remove(listedTarget);
+  TempDir trashHome;
+  setenv("XDG_DATA_HOME", trashHome.path().c_str(), 1);
+  prompt.replies.assign(1, {FileExistAnswer::OverWrite, ""});
+  settings.deleteSources = true;
+  rows = Convert();
+  EXPECT_EQ(rows[0].status, "Done");
+  EXPECT_EQ(rows[1].status, "Error");
+  EXPECT_EQ(rows[1].reason, listedTarget + " collides with row 1; it is not replaced");
+  EXPECT_EQ(fs::file_size(listedTarget), 46u + 4000u);
+  messages.confirmAnswer = zplatform::MessageAnswer::Yes;
+  EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 1u);
+  EXPECT_FALSE(fs::exists(first));
+  EXPECT_TRUE(fs::exists(second));
+  EXPECT_EQ(messages.Texts().back(), "This source stays:\n" + second + ": not converted (Error)");
+  unsetenv("XDG_DATA_HOME");
+}
+
+// A file put under the target while the audio moved (another program,
+// another run) is asked about as any taken target, once the audio is done.
+TEST_F(Run, ATargetTakenDuringTheRowIsAskedAboutBeforeItIsReplaced) {
+  struct Case {
+    FileExistReply reply;
+    std::string status;
+    std::size_t targetSize;
+  } const cases[] = {
+      {{FileExistAnswer::Skip, ""}, "Skipped", 3u},
+      {{FileExistAnswer::OverWrite, ""}, "Done", 46u + 40000u},
+      {{FileExistAnswer::UseNewName, "mine.wav"}, "Done", 3u},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.status);
+    TempDir local;
+    FileList one;
+    MakeWav(local.File("a.wav"), 40000);
+    one.AddFile(local.File("a.wav"));
+    ConvertSettings s;
+    s.sameDirectory = false;
+    s.outputDirectory = local.File("out");
+    std::vector<StatusRow> rows;
+    BuildStatusRows(one, s, rule, rows);
+    ScriptedPrompt answers;
+    answers.replies = {c.reply};
+    ScriptedView shown;
+    shown.onPump = [&](int pump) {
+      if (pump == 1) testing_support::WriteBytes(local.File("out/a.wav"), {'o', 't', 'h'});
+    };
+    ConversionRun run(rows, s, shown, answers);
+    run.Run();
+    EXPECT_EQ(run.Rows()[0].status, c.status);
+    EXPECT_EQ(answers.asked, std::vector<std::string>{local.File("out/a.wav")});
+    EXPECT_EQ(fs::file_size(local.File("out/a.wav")), c.targetSize);
+    const std::size_t files = c.reply.answer == FileExistAnswer::UseNewName ? 2u : 1u;
+    EXPECT_EQ(std::distance(fs::directory_iterator(local.File("out")), fs::directory_iterator()), files);
+    if (c.status == "Done") {
+      EXPECT_EQ(run.Rows()[0].written, zplatform::IdentityOfFile(run.Rows()[0].target));
+    }
+  }
+}
+
+// The question promised the Trash: a source the Trash cannot take stays,
+// and the user learns which and why.
+TEST_F(Run, ASourceTheTrashCannotTakeStays) {
+  TempDir trashHome;
+  testing_support::WriteBytes(trashHome.File("Trash"), {1});  // no directory can be made there
+  setenv("XDG_DATA_HOME", trashHome.path().c_str(), 1);
+  const std::string source = Source("a.wav", 4000);
+  settings.sameDirectory = false;
+  settings.outputDirectory = dir.File("out");
+  settings.deleteSources = true;
+  const auto rows = Convert();
+  ASSERT_EQ(rows[0].status, "Done");
+  messages.confirmAnswer = zplatform::MessageAnswer::Yes;
+  EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 0u);
+  EXPECT_TRUE(fs::exists(source));
+  EXPECT_EQ(list.size(), 1u);
+  EXPECT_EQ(messages.Texts().back(), "This source stays:\n" + source + ": the Trash " + trashHome.File("Trash") +
+                                         " cannot be used, so it stays");
+  // Deleting outright was asked for: then it goes.
+  EXPECT_EQ(DeleteConvertedSources(list, settings, rows, SourceRemoval::Delete), 1u);
+  EXPECT_FALSE(fs::exists(source));
+  unsetenv("XDG_DATA_HOME");
+}
+
 TEST_F(Run, CancelStopsAfterTheCurrentRow) {
   Source("a.wav", 100000);
   Source("b.wav", 100000);
@@ -286,9 +395,10 @@ TEST_F(Run, CancelStopsAfterTheCurrentRow) {
   EXPECT_FALSE(run.Completed());
   EXPECT_FALSE(view.completed);
   EXPECT_EQ(messages.Texts(), std::vector<std::string>{"You have canceled converting process"});
-  // As designed, the part written so far stays.
-  EXPECT_EQ(fs::file_size(dir.File("out/a.wav")), 46u + 2u * 8192u);
+  // A cut-off target never gets a real name, nor leaves its temporary file.
+  EXPECT_FALSE(fs::exists(dir.File("out/a.wav")));
   EXPECT_FALSE(fs::exists(dir.File("out/b.wav")));
+  EXPECT_TRUE(fs::is_empty(dir.File("out")));
 }
 
 TEST_F(Run, CancelOnTheLastRowStillCompletesAndDoneShowsNoMessage) {
@@ -339,8 +449,12 @@ TEST_F(Run, DeletionTrashesOnlySourcesWhoseTargetsProveTheConversion) {
   for (const std::string& kept : {skipped, failed, waiting, truncated}) EXPECT_TRUE(fs::exists(kept)) << kept;
   ASSERT_EQ(list.size(), 4u);
   EXPECT_EQ(list.at(0).caption, skipped);
-  EXPECT_EQ(messages.Texts(),
-            (std::vector<std::string>(3, "Delete all source file ?\n1 file will be moved to the Trash.")));
+  std::vector<std::string> expected(3, "Delete all source file ?\n1 file will be moved to the Trash.");
+  // Every source that stays is named, with why.
+  expected.push_back("These sources stay:\n" + skipped + ": not converted (Skipped)\n" + failed +
+                     ": not converted (Error)\n" + waiting + ": not converted (Waiting)\n" + truncated +
+                     ": its target " + dir.File("out/truncated.wav") + " is no longer the file this run wrote");
+  EXPECT_EQ(messages.Texts(), expected);
 
   // In the Trash, with the record the file manager restores it by.
   const fs::path trash = trashHome.path() / "Trash";
@@ -352,7 +466,7 @@ TEST_F(Run, DeletionTrashesOnlySourcesWhoseTargetsProveTheConversion) {
   // Asked after every run with the option set; not at all without it.
   settings.deleteSources = false;
   EXPECT_EQ(DeleteConvertedSources(list, settings, rows), 0u);
-  EXPECT_EQ(messages.messages.size(), 3u);
+  EXPECT_EQ(messages.messages.size(), 4u);
   unsetenv("XDG_DATA_HOME");
 }
 
@@ -370,7 +484,24 @@ TEST(Trash, SameNamesGetTheirOwnEntries) {
   EXPECT_TRUE(fs::exists(trash / "info" / "a b%.2.wav.trashinfo"));
   const auto info = testing_support::ReadBytes((trash / "info" / "a b%.wav.trashinfo").string());
   EXPECT_NE(std::string(info.begin(), info.end()).find("a%20b%25.wav"), std::string::npos);
-  EXPECT_EQ(MoveToTrash(files.File("missing.wav")), TrashResult::Failed);
+  std::string why;
+  EXPECT_EQ(MoveToTrash(files.File("missing.wav"), &why), TrashResult::Failed);
+  EXPECT_EQ(why, "cannot be found: no such file or directory");
+
+  // A name as long as names go still fits, its record keeping the full path.
+  const std::string longName = std::string(251, 'n') + ".wav";
+  testing_support::WriteBytes(files.File(longName), {7});
+  for (int i = 0; i < 2; ++i) {
+    EXPECT_EQ(MoveToTrash(files.File(longName), &why), TrashResult::Trashed) << why;
+    testing_support::WriteBytes(files.File(longName), {7});
+  }
+  std::size_t records = 0;
+  for (const auto& entry : fs::directory_iterator(trash / "info")) {
+    const auto bytes = testing_support::ReadBytes(entry.path().string());
+    records += std::string(bytes.begin(), bytes.end()).find(longName) != std::string::npos;
+    EXPECT_LE(entry.path().filename().string().size(), 255u);
+  }
+  EXPECT_EQ(records, 2u);
   unsetenv("XDG_DATA_HOME");
 }
 

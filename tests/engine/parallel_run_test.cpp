@@ -47,7 +47,7 @@ struct Prompt : OverwritePrompt {
 };
 
 // The last row started finishes first; a row's target appears when it ends
-// Done (a real worker makes it a moment after it starts).
+// Done (a real worker writes it under a temporary name the run then places).
 struct Workers : RowWorkers {
   std::size_t capacity = 2;
   std::vector<std::size_t> running;
@@ -76,7 +76,14 @@ struct Workers : RowWorkers {
     event.kind = RowEvent::Kind::Finished;
     event.row = row;
     event.status = stops > 0 ? std::string(kStatusCancelled) : outcome(row, attempts[row], accompanied[row]);
-    if (event.status == kStatusDone) testing_support::WriteBytes(targets[row], {1});
+    if (event.status == kStatusDone) {
+      // As a real worker leaves it: complete, under its temporary name.
+      std::string reason;
+      auto written = zplatform::PendingFile::Create(targets[row], reason);
+      EXPECT_TRUE(written) << reason;
+      testing_support::WriteBytes(written->Path(), {1});
+      event.written = written->Release();
+    }
     return true;
   }
   void StopAll() override { ++stops; }
