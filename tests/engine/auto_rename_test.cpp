@@ -227,7 +227,8 @@ TEST(AutoRename, AnswersAndFailuresAreReportedAndLoseNoFile) {
     EXPECT_EQ(batch.Files(), c.files);
     EXPECT_TRUE(outcome.renamed.empty());
     EXPECT_EQ(batch.list.at(0).caption, batch.dir.File("a.mp3"));
-    ASSERT_EQ(outcome.problems.size(), 1u);  // row 2 keeps the name it has, silently
+    EXPECT_EQ(outcome.problems.size(), 1u);  // row 2 keeps the name it has, silently
+    if (outcome.problems.size() != 1) continue;
     EXPECT_EQ(outcome.problems[0].row, 0u);
     EXPECT_EQ(outcome.problems[0].path, batch.dir.File("a.mp3"));
     EXPECT_EQ(outcome.problems[0].kind, c.kind);
