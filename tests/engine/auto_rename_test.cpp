@@ -91,33 +91,56 @@ class Batch {
   }
 };
 
-// Answered OverWrite at every question, a batch still never replaces its own files.
+// Answered OverWrite at every question, a batch still never replaces its
+// own files; the dry run says so before.
 TEST(AutoRename, NeverReplacesAFileOfTheBatch) {
   struct Case {
     const char* what;
     std::vector<Row> rows;
+    bool lastThroughSubfolder;  // the last row listed as "sub/../NAME"
+    std::vector<std::string> plan;
     std::map<std::string, std::string> files;  // after the run
   } const cases[] = {
-      {"two rows, one name", {{"a.mp3", "X", "T"}, {"b.mp3", "X", "T"}}, {{"X-T.mp3", "a.mp3"}, {"b.mp3", "b.mp3"}}},
+      {"two rows, one name",
+       {{"a.mp3", "X", "T"}, {"b.mp3", "X", "T"}},
+       false,
+       {"free", "collides with row 1"},
+       {{"X-T.mp3", "a.mp3"}, {"b.mp3", "b.mp3"}}},
       {"the name is a later row's file",
        {{"a.mp3", "b", ""}, {"b.mp3", "c", ""}},
+       false,
+       {"is the source of row 2", "free"},
        {{"a.mp3", "a.mp3"}, {"c.mp3", "b.mp3"}}},
       {"the name is the file of an earlier row that kept it",
        {{"a.mp3", "", ""}, {"b.mp3", "a", ""}},
+       false,
+       {"no chosen tag has a value", "is the source of row 1"},
        {{"a.mp3", "a.mp3"}, {"b.mp3", "b.mp3"}}},
-      {"the name an earlier row left is free", {{"b.mp3", "c", ""}, {"a.mp3", "b", ""}},
+      {"the name an earlier row left is free",
+       {{"b.mp3", "c", ""}, {"a.mp3", "b", ""}},
+       false,
+       {"free", "free"},
        {{"b.mp3", "a.mp3"}, {"c.mp3", "b.mp3"}}},
-      {"three rows, one name, through another spelling of the folder",
+      {"three rows, one name, one through another spelling of the folder",
        {{"a.mp3", "X", "T"}, {"b.mp3", "X", "T"}, {"c.mp3", "X", "T"}},
+       true,
+       {"free", "collides with row 1", "collides with row 1"},
        {{"X-T.mp3", "a.mp3"}, {"b.mp3", "b.mp3"}, {"c.mp3", "c.mp3"}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Batch batch(c.rows);
-    if (c.rows.size() == 3) {
+    const std::size_t last = c.rows.size() - 1;
+    if (c.lastThroughSubfolder) {
       fs::create_directory(batch.dir.File("sub"));
-      batch.list.SetCaption(2, batch.dir.File("sub/../c.mp3"));
+      batch.list.SetCaption(last, batch.dir.File("sub/../" + c.rows[last].name));
     }
+    std::vector<std::string> plan;
+    for (const RenamePlanRow& row :
+         RenameSelected(batch.list, batch.rule, batch.dialog, batch.prompt, true).plan) {
+      plan.push_back(RenameOutcomeText(row));
+    }
+    EXPECT_EQ(plan, c.plan);
     const auto renamed = AutoRename(batch.list, batch.rule, batch.dialog, batch.prompt);
     EXPECT_EQ(batch.prompt.asked, std::vector<std::string>{}) << "nothing outside the batch is in the way";
     fs::remove(batch.dir.File("sub"));
@@ -138,9 +161,14 @@ TEST(AutoRename, TheDryRunMeetsWhatTheRunMeets) {
                {"g.mp3", "a/b", ""},  // 7 a slash in a tag
                {"h.mp3", "a", ""}},   // 8 the name row 1 leaves
               {"Y-T.mp3"});
-  const std::vector<std::string> expected = {
-      "free",     "collides with row 1",       "is the source of row 4",  "exists (will ask)",
-      "no chosen tag has a value", "keeps its name", "name from tags unusable", "free"};
+  const std::vector<std::string> expected = {"free",
+                                            "collides with row 1",
+                                            "is the source of row 4",
+                                            "exists (will ask)",
+                                            "no chosen tag has a value",
+                                            "keeps its name",
+                                            "name from tags unusable",
+                                            "free"};
 
   const AutoRenameOutcome dry = RenameSelected(batch.list, batch.rule, batch.dialog, batch.prompt, true);
   std::vector<std::string> texts;
