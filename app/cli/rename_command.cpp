@@ -18,15 +18,23 @@ constexpr const char* kRenameHelp =
     "Rename MP3 and WMA files from their tags, in the order author, year, album,\n"
     "track, title, joined by the splitter; the extension is kept. A file whose\n"
     "chosen tags are all empty keeps its name. Prints the old and the new path\n"
-    "of each renamed file, separated by a tab.\n"
+    "of each renamed file, separated by a tab; each file not renamed is named on\n"
+    "stderr with the reason. A file of the batch (one of the files given, or a\n"
+    "name an earlier file was just given) is never replaced, whatever the answer.\n"
     "\n"
     "      --tags LIST           the tags that make the name, a comma list of\n"
     "                            author, year, album, track, title (default: all)\n"
     "      --splitter TEXT       text between the tags (default \"-\")\n"
     "      --if-exists ANSWER    when the new name is taken: ask, skip, overwrite or\n"
     "                            rename:NAME (default: ask on a terminal, else skip)\n"
-    "  -n, --dry-run             print the new names, rename nothing\n"
-    "  -h, --help                show this help and exit\n";
+    "  -n, --dry-run             print what would happen to each file, its old and\n"
+    "                            its new path (tab separated): free, exists (will\n"
+    "                            ask), collides with row N, is the source of row N,\n"
+    "                            ...; rename nothing\n"
+    "  -h, --help                show this help and exit\n"
+    "\n"
+    "Exit status: 0 when every file was renamed, kept its name or was skipped,\n"
+    "1 otherwise, 2 for wrong usage.\n";
 
 enum OptionId { kTags = 1000, kSplitter, kIfExists };
 
@@ -96,9 +104,22 @@ int RenameCommand(int argc, char** argv) {
   FixedRule dialog(rule);
   TerminalPrompt prompt(ifExists);
   TagRuleSettings used = rule;
-  const auto renamed = AutoRename(list, used, dialog, prompt, dryRun);
-  for (const RenameResult& result : renamed) std::printf("%s\t%s\n", result.oldPath.c_str(), result.newPath.c_str());
-  return allListed && !refused ? 0 : 1;
+  const AutoRenameOutcome outcome = RenameSelected(list, used, dialog, prompt, dryRun);
+  if (dryRun) {
+    for (const RenamePlanRow& row : outcome.plan) {
+      std::printf("%s\t%s\t%s\n", RenameOutcomeText(row).c_str(), row.oldPath.c_str(), row.newPath.c_str());
+    }
+    return allListed && !refused ? 0 : 1;
+  }
+  for (const RenameResult& result : outcome.renamed) {
+    std::printf("%s\t%s\n", result.oldPath.c_str(), result.newPath.c_str());
+  }
+  bool failed = false;
+  for (const RenameProblem& problem : outcome.problems) {
+    std::fprintf(stderr, "zandro-cli: %s: %s\n", problem.path.c_str(), problem.reason.c_str());
+    failed |= IsFailure(problem);
+  }
+  return allListed && !refused && !failed ? 0 : 1;
 }
 
 }  // namespace zandro::cli

@@ -496,11 +496,24 @@ void TfmConvertor::GroupAuthorClick() { GroupSetTag(*list_, static_cast<GroupFie
 void TfmConvertor::ToolAutoRenameCmdExecute() {
   QtTagRuleDialog dialog;
   QtOverwritePrompt prompt;
-  std::vector<RenameResult> renamed = AutoRename(*list_, tagRule_, dialog, prompt);
+  AutoRenameOutcome outcome = RenameSelected(*list_, tagRule_, dialog, prompt);
   // A run that renamed nothing keeps the earlier batch to undo.
-  if (renamed.empty()) return;
-  lastRename_ = std::move(renamed);
-  ToolUndoAutoRenameCmd->setEnabled(true);
+  if (!outcome.renamed.empty()) {
+    lastRename_ = std::move(outcome.renamed);
+    ToolUndoAutoRenameCmd->setEnabled(true);
+  }
+  // Every file that kept its name, with why; a Skip was the user's own answer.
+  std::string text = "These files keep their names:";
+  bool listed = false, failed = false;
+  for (const RenameProblem& problem : outcome.problems) {
+    if (problem.kind == RenameProblem::Kind::Skipped) continue;
+    text += "\n" + problem.path + ": " + problem.reason;
+    listed = true;
+    failed |= IsFailure(problem);
+  }
+  if (listed) {
+    zplatform::ShowMessage(failed ? zplatform::MessageKind::Error : zplatform::MessageKind::Information, text);
+  }
 }
 
 void TfmConvertor::ToolUndoAutoRenameCmdExecute() {

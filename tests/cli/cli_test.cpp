@@ -1,6 +1,7 @@
 // zandro-cli run as a user runs it, with the locale pinned.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -246,7 +247,9 @@ TEST(Cli, RenameFromTags) {
 
   const Result dry = Cli(dir, "rename --dry-run --tags author,title track01.MP3 untagged.mp3");
   EXPECT_EQ(dry.status, 0) << dry.err;
-  EXPECT_EQ(dry.out, "track01.MP3\tAbc-Xyz.MP3\n");
+  EXPECT_EQ(dry.out,
+            "free\ttrack01.MP3\tAbc-Xyz.MP3\n"
+            "no chosen tag has a value\tuntagged.mp3\tuntagged.mp3\n");
   EXPECT_TRUE(fs::exists(dir.File("track01.MP3")));
 
   const Result renamed = Cli(dir, "rename --tags author,title --splitter ' - ' track01.MP3 untagged.mp3");
@@ -254,12 +257,54 @@ TEST(Cli, RenameFromTags) {
   EXPECT_EQ(renamed.out, "track01.MP3\tAbc - Xyz.MP3\n");
   EXPECT_TRUE(fs::exists(dir.File("Abc - Xyz.MP3")));
   EXPECT_TRUE(fs::exists(dir.File("untagged.mp3")));
+  EXPECT_EQ(renamed.err, "zandro-cli: untagged.mp3: keeps its name: no chosen tag has a value\n");
 
   Tone(dir, "a.wav", 44100, 1, 0.2);
   const Result wav = Cli(dir, "rename a.wav untagged.mp3");
   EXPECT_EQ(wav.status, 1);
   EXPECT_NE(wav.err.find("Can't set tag information to wav file !"), std::string::npos);
   EXPECT_EQ(Cli(dir, "rename --tags genre a.wav").status, 2);
+}
+
+// Two files with the same tags and --if-exists overwrite: the second must
+// not replace the first. The dry run shows the collision before.
+TEST(Cli, RenameNeverReplacesAFileOfItsBatch) {
+  TempDir dir;
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3", "d.mp3"}) {
+    fs::copy_file(ZANDRO_REAL_FIXTURES "/xing.mp3", dir.File(name));
+  }
+  ASSERT_EQ(Cli(dir, "tags --author X --title T a.mp3 b.mp3 d.mp3").status, 0);
+  ASSERT_EQ(Cli(dir, "tags --author Y --title T c.mp3").status, 0);
+  // Which file a name holds: a rename keeps the file's inode.
+  auto inode = [&](const char* name) {
+    struct stat status {};
+    return stat(dir.File(name).c_str(), &status) == 0 ? status.st_ino : 0;
+  };
+  const auto a = inode("a.mp3"), b = inode("b.mp3"), c = inode("c.mp3");
+  testing_support::WriteBytes(dir.File("Y-T.mp3"), {'o', 't', 'h', 'e', 'r'});
+
+  const Result dry = Cli(dir, "rename --dry-run --tags author,title --if-exists overwrite a.mp3 b.mp3 c.mp3");
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out,
+            "free\ta.mp3\tX-T.mp3\n"
+            "collides with row 1\tb.mp3\tX-T.mp3\n"
+            "exists (will ask)\tc.mp3\tY-T.mp3\n");
+
+  const Result run = Cli(dir, "rename --tags author,title --if-exists overwrite a.mp3 b.mp3 c.mp3");
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.out, "a.mp3\tX-T.mp3\nc.mp3\tY-T.mp3\n");
+  EXPECT_EQ(run.err, "zandro-cli: b.mp3: new name X-T.mp3 collides with row 1\n");
+  EXPECT_FALSE(fs::exists(dir.File("a.mp3")));
+  EXPECT_EQ(inode("X-T.mp3"), a);
+  EXPECT_EQ(inode("b.mp3"), b);
+  EXPECT_EQ(inode("Y-T.mp3"), c);  // outside the batch, replaced as answered
+
+  // A name taken outside the batch and skipped is no failure, but is named.
+  const Result skipped = Cli(dir, "rename --tags author,title --if-exists skip d.mp3");
+  EXPECT_EQ(skipped.status, 0);
+  EXPECT_EQ(skipped.out, "");
+  EXPECT_EQ(skipped.err, "zandro-cli: d.mp3: skipped: new name X-T.mp3 exists\n");
+  EXPECT_TRUE(fs::exists(dir.File("d.mp3")));
 }
 
 }  // namespace

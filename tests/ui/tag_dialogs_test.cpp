@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <memory>
@@ -402,7 +403,7 @@ class TagDialogsTest : public QObject {
 
   void autoRenameStartsWithEveryTagCheckedAndKeepsTheSplitter() {
     Open(std::make_unique<FileList>(ProbeByExtension()));
-    window_->AddFileToList("/music/none/a.mp3");  // no file: the rename fails quietly
+    window_->AddFileToList("/music/none/a.mp3");  // no file: the rename fails, and says so
     window_->fileList().SetText(0, Column::Author, "X");
     SelectOnly(0);
     QStringList checkedEachTime;
@@ -426,7 +427,11 @@ class TagDialogsTest : public QObject {
     QCOMPARE(checkedEachTime, (QStringList{"11111", "11111", "11111"}));
     QCOMPARE(splitterEachTime, (QStringList{"-", "_", "_"}));
     QCOMPARE(window_->tagRule().splitter, std::string("_"));
-    QVERIFY(messages_->shown.empty());
+    QCOMPARE(messages_->shown.size(), std::size_t{1});  // the one accepted rule
+    QCOMPARE(messages_->shown[0].kind, zplatform::MessageKind::Error);
+    QCOMPARE(messages_->shown[0].text,
+             std::string("These files keep their names:\n/music/none/a.mp3: could not be renamed to "
+                         "/music/none/X.mp3: no such file or directory"));
   }
 
   void autoRenameAndItsUndoOnRealFiles() {
@@ -486,6 +491,50 @@ class TagDialogsTest : public QObject {
     QVERIFY(messages_->shown[0].text.rfind("These files keep their new names:", 0) == 0);
     QVERIFY(messages_->shown[0].text.find(dir.File("One.mp3")) != std::string::npos);
     QVERIFY(messages_->shown[0].text.find("track02") == std::string::npos);
+  }
+
+  // Two files with the same tags, every question answered OverWrite: the
+  // second file is not renamed over the first, and the window says so.
+  void autoRenameNeverReplacesAFileOfTheBatch() {
+    TempDir dir;
+    const std::string first = WriteMp3(dir.File("track01.mp3"), 1, 22050);
+    const std::string second = WriteMp3(dir.File("track02.mp3"), 2, 44100);
+    QVERIFY(!first.empty() && !second.empty());
+    const auto firstSize = std::filesystem::file_size(first), secondSize = std::filesystem::file_size(second);
+    QVERIFY(firstSize != secondSize);
+    Open(std::make_unique<FileList>());
+    window_->AddFileToList(first);
+    window_->AddFileToList(second);
+    for (std::size_t row : {0u, 1u}) {
+      for (Column column : {Column::Album, Column::Year, Column::Track, Column::Title}) {
+        window_->fileList().SetText(row, column, "");
+      }
+      window_->fileList().SetText(row, Column::Author, "Abc");
+      window_->fileList().SetSelected(row, true);
+    }
+    int asked = 0;
+    QTimer overwrite;  // lives only as long as this test
+    overwrite.setInterval(5);
+    connect(&overwrite, &QTimer::timeout, [&] {
+      if (auto* prompt = qobject_cast<TfmFileExist*>(QApplication::activeModalWidget())) {
+        ++asked;
+        Click(prompt, "OverWrite");
+      }
+    });
+    overwrite.start();
+    WhenModal<TfmTagRule>([](TfmTagRule* dialog) { Click(dialog, "OK"); });
+    Action("ToolAutoRenameCmd")->trigger();
+    overwrite.stop();
+    QCOMPARE(asked, 0);
+    QCOMPARE(window_->fileList().at(0).caption, dir.File("Abc.mp3"));
+    QCOMPARE(window_->fileList().at(1).caption, second);
+    QCOMPARE(std::filesystem::file_size(dir.File("Abc.mp3")), firstSize);
+    QCOMPARE(std::filesystem::file_size(second), secondSize);
+    QCOMPARE(messages_->shown.size(), std::size_t{1});
+    QCOMPARE(messages_->shown[0].kind, zplatform::MessageKind::Error);
+    QCOMPARE(messages_->shown[0].text, "These files keep their names:\n" + second + ": new name " +
+                                           dir.File("Abc.mp3") + " collides with row 1");
+    QVERIFY(Action("ToolUndoAutoRenameCmd")->isEnabled());
   }
 
   void autoRenameOntoATakenNameAsksAndSkipLeavesBoth() {
