@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/line_text.h"
 #include "cli/terminal.h"
 #include "engine/auto_rename.h"
 #include "engine/file_list.h"
@@ -19,6 +20,7 @@ constexpr const char* kRenameHelp =
     "track, title, joined by the splitter; the extension is kept. A file whose\n"
     "chosen tags are all empty keeps its name. Prints the old and the new path\n"
     "of each renamed file, separated by a tab.\n"
+    "%s"
     "\n"
     "      --tags LIST           the tags that make the name, a comma list of\n"
     "                            author, year, album, track, title (default: all)\n"
@@ -75,7 +77,7 @@ int RenameCommand(int argc, char** argv) {
         dryRun = true;
         break;
       case 'h':
-        std::fputs(kRenameHelp, stdout);
+        std::printf(kRenameHelp, kEscapeHelp);
         return 0;
       default:
         return UsageError("rename", nullptr);
@@ -97,7 +99,9 @@ int RenameCommand(int argc, char** argv) {
   TerminalPrompt prompt(ifExists);
   TagRuleSettings used = rule;
   const auto renamed = AutoRename(list, used, dialog, prompt, dryRun);
-  for (const RenameResult& result : renamed) std::printf("%s\t%s\n", result.oldPath.c_str(), result.newPath.c_str());
+  for (const RenameResult& result : renamed) {
+    std::printf("%s\t%s\n", EscapeField(result.oldPath).c_str(), EscapeField(result.newPath).c_str());
+  }
   return allListed && !refused ? 0 : 1;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/line_text.h"
 #include "zplatform/path.h"
 
 namespace zandro::cli {
@@ -147,7 +148,8 @@ void TerminalRunView::ReportUnstarted() {
 
 void TerminalRunView::PrintRow(std::size_t row) {
   ClearProgressLine();
-  std::printf("%s\t%s\t%s\n", rows_[row].status.c_str(), rows_[row].source.c_str(), rows_[row].target.c_str());
+  std::printf("%s\t%s\t%s\n", EscapeField(rows_[row].status).c_str(), EscapeField(rows_[row].source).c_str(),
+              EscapeField(rows_[row].target).c_str());
   std::fflush(stdout);
   reported_[row] = true;
 }
