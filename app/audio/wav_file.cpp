@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "audio/rounding.h"
+#include "zplatform/input_file.h"
 #include "zplatform/messages.h"
 
 namespace zandro {
@@ -56,9 +57,10 @@ WaveFormat ParseFormat(const std::uint8_t* p, std::size_t size) {
 
 // A probe reads a few headers and keeps the default buffer; a reader
 // streams through `buffer` (which must outlive the stream), so that the
-// sample data is read in large pieces.
+// sample data is read in large pieces. Only a regular file opens: a FIFO or
+// a device would hang the probe or never end.
 std::FILE* OpenForReading(const std::string& fileName, std::vector<char>* buffer = nullptr) {
-  std::FILE* file = std::fopen(fileName.c_str(), "rb");
+  std::FILE* file = zplatform::OpenRegularStream(fileName, nullptr);
   if (file && buffer) {
     buffer->resize(kFileBufferSize);
     std::setvbuf(file, buffer->data(), _IOFBF, buffer->size());

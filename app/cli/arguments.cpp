@@ -4,6 +4,9 @@
 
 #include <cstdio>
 #include <sstream>
+#include <vector>
+
+#include "cli/line_text.h"
 
 namespace zandro::cli {
 
@@ -13,16 +16,20 @@ bool IsDirectory(const char* path) {
 }
 
 bool AddPaths(FileList& list, int first, int argc, char** argv) {
-  bool all = true;
   for (int i = first; i < argc; ++i) {
     if (IsDirectory(argv[i])) {
       list.AddDirectory(argv[i], ScanFilter::All);
-    } else if (!list.AddFile(argv[i])) {
-      std::fprintf(stderr, "zandro-cli: %s: not listed (not a readable audio file, or listed already)\n", argv[i]);
-      all = false;
+    } else {
+      list.AddFile(argv[i]);  // one listed already is no failure
     }
   }
-  return all;
+  return ReportRefused(list);
+}
+
+bool ReportRefused(FileList& list) {
+  const std::vector<RefusedFile> refused = list.TakeRefused();
+  for (const RefusedFile& file : refused) ReportFileProblem(file.path, file.reason);
+  return refused.empty();
 }
 
 bool ParseTags(const std::string& list, TagRuleSettings& rule) {

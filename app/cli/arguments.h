@@ -12,8 +12,13 @@ namespace zandro::cli {
 bool IsDirectory(const char* path);
 
 // Lists argv[first..argc): directories are scanned for all three kinds.
-// Reports each file the list does not take; false when there was one.
+// Reports each file the list refuses, named directly or met in a scan, as
+// "zandro-cli: PATH: REASON"; false when there was one. A file named twice
+// is listed once, without a word.
 bool AddPaths(FileList& list, int first, int argc, char** argv);
+
+// Reports the list's refused files (and forgets them); false when there was one.
+bool ReportRefused(FileList& list);
 
 // "author,year,album,track,title" (any subset) into the rule's switches.
 bool ParseTags(const std::string& list, TagRuleSettings& rule);

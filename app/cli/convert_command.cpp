@@ -9,6 +9,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/line_text.h"
 #include "audio/wma_bridge.h"
 #include "cli/terminal.h"
 #include "engine/conversion_options.h"
@@ -55,7 +56,11 @@ constexpr const char* kConvertHelp =
     "One line per file: status, source, target (tab separated), in the order of\n"
     "the files. Ctrl+C cancels: the files being converted are removed, the ones\n"
     "not started are listed as Waiting.\n"
-    "Exit status: 0 when every file is Done or Skipped, 1 otherwise, 2 for wrong usage.\n";
+    "%s"
+    "Each file that is not listed (named, or met in a directory) is named on\n"
+    "stderr with the reason.\n"
+    "Exit status: 0 when every file is listed and Done or Skipped, 1 otherwise,\n"
+    "2 for wrong usage.\n";
 
 enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash, kDryRun };
 
@@ -224,7 +229,7 @@ int ConvertCommand(int argc, char** argv) {
         jobs = std::stoul(value);
         break;
       case 'h':
-        std::fputs(kConvertHelp, stdout);
+        std::printf(kConvertHelp, kEscapeHelp);
         return 0;
       default:
         return UsageError("convert", nullptr);
@@ -255,7 +260,8 @@ int ConvertCommand(int argc, char** argv) {
   if (dryRun) {
     // What would happen to each row; nothing is made, asked or converted.
     for (const PlanRow& row : PlanConversion(list, settings, rule)) {
-      std::printf("%s\t%s\t%s\n", OutcomeText(row).c_str(), row.row.source.c_str(), row.row.target.c_str());
+      std::printf("%s\t%s\t%s\n", EscapeField(OutcomeText(row)).c_str(), EscapeField(row.row.source).c_str(),
+                  EscapeField(row.row.target).c_str());
     }
     return allListed ? 0 : 1;
   }

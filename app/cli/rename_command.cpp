@@ -5,6 +5,7 @@
 
 #include "cli/arguments.h"
 #include "cli/commands.h"
+#include "cli/line_text.h"
 #include "cli/terminal.h"
 #include "engine/auto_rename.h"
 #include "engine/file_list.h"
@@ -21,6 +22,7 @@ constexpr const char* kRenameHelp =
     "of each renamed file, separated by a tab; each file not renamed is named on\n"
     "stderr with the reason. A file of the batch (one of the files given, or a\n"
     "name an earlier file was just given) is never replaced, whatever the answer.\n"
+    "%s"
     "\n"
     "      --tags LIST           the tags that make the name, a comma list of\n"
     "                            author, year, album, track, title (default: all)\n"
@@ -83,7 +85,7 @@ int RenameCommand(int argc, char** argv) {
         dryRun = true;
         break;
       case 'h':
-        std::fputs(kRenameHelp, stdout);
+        std::printf(kRenameHelp, kEscapeHelp);
         return 0;
       default:
         return UsageError("rename", nullptr);
@@ -107,16 +109,17 @@ int RenameCommand(int argc, char** argv) {
   const AutoRenameOutcome outcome = RenameSelected(list, used, dialog, prompt, dryRun);
   if (dryRun) {
     for (const RenamePlanRow& row : outcome.plan) {
-      std::printf("%s\t%s\t%s\n", RenameOutcomeText(row).c_str(), row.oldPath.c_str(), row.newPath.c_str());
+      std::printf("%s\t%s\t%s\n", RenameOutcomeText(row).c_str(), EscapeField(row.oldPath).c_str(),
+                  EscapeField(row.newPath).c_str());
     }
     return allListed && !refused ? 0 : 1;
   }
   for (const RenameResult& result : outcome.renamed) {
-    std::printf("%s\t%s\n", result.oldPath.c_str(), result.newPath.c_str());
+    std::printf("%s\t%s\n", EscapeField(result.oldPath).c_str(), EscapeField(result.newPath).c_str());
   }
   bool failed = false;
   for (const RenameProblem& problem : outcome.problems) {
-    std::fprintf(stderr, "zandro-cli: %s: %s\n", problem.path.c_str(), problem.reason.c_str());
+    std::fprintf(stderr, "zandro-cli: %s: %s\n", EscapeField(problem.path).c_str(), problem.reason.c_str());
     failed |= IsFailure(problem);
   }
   return allListed && !refused && !failed ? 0 : 1;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <iostream>
 
+#include "cli/line_text.h"
 #include "zplatform/path.h"
 
 namespace zandro::cli {
@@ -149,11 +150,13 @@ void TerminalRunView::ReportUnstarted() {
 
 void TerminalRunView::PrintRow(std::size_t row) {
   ClearProgressLine();
-  std::printf("%s\t%s\t%s\n", rows_[row].status.c_str(), rows_[row].source.c_str(), rows_[row].target.c_str());
+  std::printf("%s\t%s\t%s\n", EscapeField(rows_[row].status).c_str(), EscapeField(rows_[row].source).c_str(),
+              EscapeField(rows_[row].target).c_str());
   std::fflush(stdout);
   // A row that failed says why, beside the line that says it failed.
   if (rows_[row].status == kStatusError && !rows_[row].reason.empty()) {
-    std::fprintf(stderr, "zandro-cli: %s: %s\n", rows_[row].source.c_str(), rows_[row].reason.c_str());
+    std::fprintf(stderr, "zandro-cli: %s: %s\n", EscapeField(rows_[row].source).c_str(),
+                 EscapeField(rows_[row].reason).c_str());
   }
   reported_[row] = true;
 }

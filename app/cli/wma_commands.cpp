@@ -8,6 +8,8 @@
 #include "audio/song_tags.h"
 #include "audio/wma_bridge.h"
 #include "cli/commands.h"
+#include "cli/line_text.h"
+#include "zplatform/input_file.h"
 #include "zplatform/text.h"
 
 namespace zandro::cli {
@@ -28,6 +30,7 @@ constexpr const char* kTagsHelp =
     "Show the tags of MP3 and WMA files, or set some of them and keep the others.\n"
     "Each file gets one line: path, title, author, album, year and track,\n"
     "separated by tabs, as the file holds them afterwards.\n"
+    "%s"
     "\n"
     "      --title TEXT    set the title (at most 255 bytes)\n"
     "      --author TEXT   set the author (at most 255 bytes)\n"
@@ -124,7 +127,7 @@ int TagsCommand(int argc, char** argv) {
         track = {true, optarg};
         break;
       case 'h':
-        std::fputs(kTagsHelp, stdout);
+        std::printf(kTagsHelp, kEscapeHelp);
         return 0;
       default:
         return UsageError("tags", nullptr);
@@ -139,7 +142,13 @@ int TagsCommand(int argc, char** argv) {
     const std::string path = argv[i];
     const AudioKind kind = KindFromFileName(path);
     if (kind != AudioKind::Mp3 && kind != AudioKind::Wma) {
-      std::fprintf(stderr, "zandro-cli: %s: only MP3 and WMA files carry tags\n", path.c_str());
+      ReportFileProblem(path, "only MP3 and WMA files carry tags");
+      status = 1;
+      continue;
+    }
+    // A FIFO or a device would hang the tag reader: only regular files.
+    if (std::string reason; !zplatform::CheckRegularFile(path, &reason)) {
+      ReportFileProblem(path, reason);
       status = 1;
       continue;
     }
@@ -147,7 +156,7 @@ int TagsCommand(int argc, char** argv) {
     info.kind = kind;
     SongTags tags;
     if (!ReadSongTags(path, info, tags)) {
-      std::fprintf(stderr, "zandro-cli: %s: the tags cannot be read\n", path.c_str());
+      ReportFileProblem(path, "the tags cannot be read");
       status = 1;
       continue;
     }
@@ -155,7 +164,7 @@ int TagsCommand(int argc, char** argv) {
       auto apply = [&path](const Change& change, char* field, std::size_t size, const char* name) {
         if (!change.set) return;
         if (change.text.size() > size - 1) {
-          std::fprintf(stderr, "zandro-cli: %s: %s cut to %zu bytes\n", path.c_str(), name, size - 1);
+          ReportFileProblem(path, std::string(name) + " cut to " + std::to_string(size - 1) + " bytes");
         }
         zplatform::CopyToField(change.text, field, size);
       };
@@ -165,14 +174,19 @@ int TagsCommand(int argc, char** argv) {
       apply(year, tags.year, sizeof tags.year, "year");
       apply(track, tags.track, sizeof tags.track, "track");
       if (!WriteSongTags(path, info, tags) || !ReadSongTags(path, info, tags)) {
-        std::fprintf(stderr, "zandro-cli: %s: the tags cannot be written\n", path.c_str());
+        ReportFileProblem(path, "the tags cannot be written");
         status = 1;
         continue;
       }
     }
-    std::printf("%s\t%s\t%s\t%s\t%s\t%s\n", path.c_str(), zplatform::FieldText(tags.title).c_str(),
-                zplatform::FieldText(tags.author).c_str(), zplatform::FieldText(tags.album).c_str(),
-                zplatform::FieldText(tags.year).c_str(), zplatform::FieldText(tags.track).c_str());
+    std::string line = EscapeField(path);
+    auto add = [&line](const std::string& text) { line += "\t" + EscapeField(text); };
+    add(zplatform::FieldText(tags.title));
+    add(zplatform::FieldText(tags.author));
+    add(zplatform::FieldText(tags.album));
+    add(zplatform::FieldText(tags.year));
+    add(zplatform::FieldText(tags.track));
+    std::printf("%s\n", line.c_str());
   }
   return status;
 }

@@ -1,10 +1,12 @@
 #include "engine/file_list.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <system_error>
 
 #include "audio/audio_io.h"
+#include "zplatform/input_file.h"
 #include "zplatform/messages.h"
 #include "zplatform/path.h"
 #include "zplatform/safe_file.h"
@@ -18,6 +20,7 @@ FileInspector FileInspector::Audio() {
   return FileInspector{
       [](const std::string& path, AudioInfo& info) { ProbeAudioFile(path, info); },
       [](const std::string& path, AudioInfo info, SongTags& tags) { ReadSongTags(path, info, tags); },
+      [](const std::string& path, std::string* reason) { return zplatform::CheckRegularFile(path, reason); },
   };
 }
 
@@ -80,6 +83,12 @@ bool PassesScanFilter(const std::string& name, ScanFilter filter) {
   return false;
 }
 
+// Why a folder could not be listed, as a refusal says it.
+std::string FolderReason(const std::error_code& error) {
+  if (error.value() == ENAMETOOLONG) return "the path is longer than the system allows";
+  return "the folder cannot be read: " + zplatform::SystemErrorText(error.value());
+}
+
 // ASCII letters folded, every other byte by its value.
 int CompareText(const std::string& a, const std::string& b) {
   const std::size_t n = std::min(a.size(), b.size());
@@ -137,9 +146,18 @@ bool FileList::AddFile(const std::string& path) {
   std::string key = IdentityOf(path);
   if (keys_.count(key)) return false;
 
+  // Checked before the probe: a FIFO or a device would hang it.
+  if (std::string reason; inspector_.openable && !inspector_.openable(path, &reason)) {
+    Refuse(path, std::move(reason));
+    return false;
+  }
   AudioInfo info;
   inspector_.probe(path, info);
-  if (info.bitrate == 0 && info.sampleRate == 0 && info.durationMs == 0) return false;
+  if (info.bitrate == 0 && info.sampleRate == 0 && info.durationMs == 0) {
+    Refuse(path, KindFromFileName(path) == AudioKind::None ? "not a WAV, MP3 or WMA file (by its extension)"
+                                                            : kNotAudioReason);
+    return false;
+  }
 
   SongTags tags{};
   inspector_.readTags(path, info, tags);
@@ -162,12 +180,12 @@ std::size_t FileList::AddDirectory(const std::string& directory, ScanFilter filt
 
 void FileList::ScanDirectory(const std::string& directory, ScanFilter filter, std::size_t& added) {
   std::error_code error;
-  fs::directory_iterator entries(directory, error);
-  if (error) return;
-  for (const fs::directory_entry& entry : entries) {
+  // An error while reading the folder ends the loop and is told once.
+  for (fs::directory_iterator entries(directory, error); !error && entries != fs::directory_iterator();
+       entries.increment(error)) {
     if (stopScan_) return;
+    const fs::directory_entry& entry = *entries;
     const std::string name = entry.path().filename().string();
-    if (zplatform::IsTemporaryName(name)) continue;  // a file being written, or left by a killed run
     std::error_code statusError;
     const bool isLink = entry.is_symlink(statusError);
     if (!isLink && entry.is_directory(statusError)) {
@@ -175,8 +193,21 @@ void FileList::ScanDirectory(const std::string& directory, ScanFilter filter, st
       continue;
     }
     if (entry.is_directory(statusError)) continue;  // a link to a directory
+    // The files this program is writing (or a killed run left) are its own.
+    if (zplatform::IsTemporaryName(name)) continue;
     if (PassesScanFilter(name, filter) && AddFile(directory + name)) ++added;
   }
+  if (error) Refuse(directory, FolderReason(error));
+}
+
+void FileList::Refuse(const std::string& path, std::string reason) {
+  refused_.push_back(RefusedFile{path, std::move(reason)});
+}
+
+std::vector<RefusedFile> FileList::TakeRefused() {
+  std::vector<RefusedFile> taken;
+  taken.swap(refused_);
+  return taken;
 }
 
 void FileList::SetSelected(std::size_t row, bool selected) {

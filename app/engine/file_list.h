@@ -25,10 +25,25 @@ enum class KindChoice : int { All = 0, Wma = 1, Mp3 = 2, Wav = 3 };
 struct FileInspector {
   std::function<void(const std::string& path, AudioInfo& info)> probe;
   std::function<void(const std::string& path, AudioInfo info, SongTags& tags)> readTags;
+  // Whether the path names a file that may be opened at all (a regular,
+  // readable one); false with the reason. Left empty, every path may.
+  std::function<bool(const std::string& path, std::string* reason)> openable = nullptr;
 
   // The audio operations.
   static FileInspector Audio();
 };
+
+// A file the list did not take, and why, in plain words that read after its
+// path: "not a regular file (a FIFO)", "cannot be read: permission denied",
+// "not a readable audio file", "the path is longer than the system allows".
+// A folder a scan could not read is one too.
+struct RefusedFile {
+  std::string path;
+  std::string reason;
+};
+
+// The reason for a file whose probe found no audio in it.
+inline constexpr const char* kNotAudioReason = "not a readable audio file";
 
 // Told about every change so that a view can follow the rows.
 class FileListObserver {
@@ -55,15 +70,23 @@ class FileList {
   // The record the probe filled when the row was added.
   const AudioInfo& InfoAt(std::size_t row) const { return rows_[row].info; }
 
-  // Adds one file unless it is listed already or its probe left rate, bit
-  // rate and time all 0; true when a row was added.
+  // Adds one file unless it is listed already, cannot be opened or its
+  // probe left rate, bit rate and time all 0; true when a row was added.
+  // A file not added for any reason but the first is kept in Refused().
   bool AddFile(const std::string& path);
 
   // Adds the files of a tree that pass the filter, depth first, each
   // subdirectory where it is met. Symbolic links to directories and hidden
-  // directories are not descended, so a scan cannot loop. Returns the
-  // number of rows added.
+  // directories are not descended, so a scan cannot loop; this program's
+  // own temporary files are passed over. Every other file that passes the
+  // filter is listed or refused, never dropped. Returns the number of rows
+  // added.
   std::size_t AddDirectory(const std::string& directory, ScanFilter filter);
+
+  // The files (and folders) refused since the last TakeRefused, in the
+  // order met; TakeRefused hands them over and forgets them.
+  const std::vector<RefusedFile>& Refused() const { return refused_; }
+  std::vector<RefusedFile> TakeRefused();
 
   // Asks every running AddDirectory to stop before its next entry (a front
   // end that lets events run during a scan calls it when its window closes).
@@ -104,12 +127,14 @@ class FileList {
   static std::string IdentityOf(const std::string& path);
   static void Count(Counts& counts, const FileListEntry& entry, int delta);
   void ScanDirectory(const std::string& directory, ScanFilter filter, std::size_t& added);
+  void Refuse(const std::string& path, std::string reason);
   void Forget(const Row& row);
   void Remember(const Row& row);
 
   FileInspector inspector_;
   FileListObserver* observer_ = nullptr;
   std::vector<Row> rows_;
+  std::vector<RefusedFile> refused_;
   std::unordered_map<std::string, std::size_t> keys_;  // identity -> rows holding it
   Counts listed_;
   Counts selected_;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "mp3dec/stream_scan.h"
+#include "zplatform/input_file.h"
 
 namespace {
 
@@ -30,9 +31,17 @@ Stream& Current() {
   return stream;
 }
 
+// SB_RESYNC_LIMIT_BYTES bounds the search for a frame header in data the
+// decoder cannot use. Unlimited, a large file of zeros or of random bytes
+// named .mp3 would be searched to its end, for minutes; mpg123's own 1024
+// bytes would refuse real files whose first frame lies a little further
+// behind junk (a tag another program did not mark as one). 256 KiB covers
+// those and still gives up on a non-audio file after a quarter of a megabyte.
+constexpr long kResyncLimitBytes = SB_RESYNC_LIMIT_BYTES;
+
 // Native 16-bit output only: no resampling (automatic resampling off), no
 // channel mixing, ID3v2 skipped unparsed, gapless trimming where the stream
-// says how, and no limit on how far to search past broken data.
+// says how, and a bounded search past broken data.
 mpg123_handle* NewHandle() {
   static const bool initialised = mpg123_init() == MPG123_OK;
   if (!initialised) return nullptr;
@@ -41,7 +50,7 @@ mpg123_handle* NewHandle() {
   if (!handle) return nullptr;
   const long flags = MPG123_QUIET | MPG123_GAPLESS | MPG123_SKIP_ID3V2;
   bool ok = mpg123_param(handle, MPG123_FLAGS, flags, 0.0) == MPG123_OK &&
-            mpg123_param(handle, MPG123_RESYNC_LIMIT, -1, 0.0) == MPG123_OK &&
+            mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimitBytes, 0.0) == MPG123_OK &&
             mpg123_format_none(handle) == MPG123_OK;
   const long* rates = nullptr;
   std::size_t count = 0;
@@ -87,7 +96,8 @@ void CloseBuffered(void* handle) {
 // Opens the file through the buffered reader; false leaves nothing open.
 bool OpenBuffered(mpg123_handle* handle, const char* fileName) {
   auto* opened = new BufferedFile;
-  opened->file = std::fopen(fileName, "rb");
+  // Only a regular file: a FIFO would block here, a device never end.
+  opened->file = zplatform::OpenRegularStream(fileName, nullptr);
   if (!opened->file) {
     delete opened;
     return false;

@@ -9,6 +9,8 @@
 #include <memory>
 #include <vector>
 
+#include "zplatform/input_file.h"
+
 namespace mp3dec {
 namespace {
 
@@ -57,7 +59,9 @@ std::uint32_t SmallestFrameBytes(const FrameHeader& h) {
 
 class File {
  public:
-  explicit File(const std::string& name) : file_(std::fopen(name.c_str(), "rb"), &std::fclose) {
+  // Only a regular file opens: its size is what bounds every read below.
+  explicit File(const std::string& name)
+      : file_(zplatform::OpenRegularStream(name, nullptr), &std::fclose) {
     if (file_ && fseeko(file_.get(), 0, SEEK_END) == 0) {
       const off_t end = ftello(file_.get());
       if (end > 0) size_ = static_cast<std::uint64_t>(end);

@@ -275,6 +275,79 @@ TEST_F(Mp3DecodeTest, FilesTheDecoderRefusesProbeAsZeroWithKindMp3) {
   EXPECT_TRUE(messages.messages.empty());
 }
 
+// Data the decoder cannot use is searched for a frame for
+// SB_RESYNC_LIMIT_BYTES, no further: a large file of zeros or noise named
+// .mp3 ends in a refusal instead of a search through all of it, while junk
+// shorter than that, before or between frames, is still passed over.
+struct JunkCase {
+  const char* name;
+  std::size_t leadingJunk;  // zero bytes before the stream
+  std::size_t middleJunk;   // zero bytes between two copies of the stream (0: one copy)
+  bool readable;
+  double copiesDecoded;
+};
+
+void PrintTo(const JunkCase& c, std::ostream* os) { *os << c.name; }
+
+class Mp3JunkTest : public ::testing::TestWithParam<JunkCase> {
+ protected:
+  TempDir dir;
+  MessageRecorder messages;
+};
+
+TEST_P(Mp3JunkTest, TheSearchPastJunkIsBounded) {
+  const JunkCase& c = GetParam();
+  const std::string plain = Encode(dir, "plain.mp3", "sine=frequency=440:duration=2",
+                                   "-ar 44100 -ac 2 -c:a libmp3lame -b:a 128k -write_xing 0");
+  const Bytes audio = ReadBytes(plain);
+  Bytes file(c.leadingJunk, 0);
+  file.insert(file.end(), audio.begin(), audio.end());
+  if (c.middleJunk > 0) {
+    file.resize(file.size() + c.middleJunk, 0);
+    file.insert(file.end(), audio.begin(), audio.end());
+  }
+  const std::string path = dir.File("junk.mp3");
+  WriteBytes(path, file);
+
+  AudioInfo bare;
+  ASSERT_TRUE(ProbeAudioFile(plain, bare));
+  const double copy = static_cast<double>(DecodeAll(plain, bare).bytes);
+  AudioInfo info;
+  ASSERT_EQ(ProbeAudioFile(path, info), c.readable);
+  if (!c.readable) {
+    EXPECT_FALSE(OpenAudioReader(path, bare, 0));
+    CloseAudioReader(bare);
+    return;
+  }
+  const Decoded decoded = DecodeAll(path, info);
+  EXPECT_NEAR(static_cast<double>(decoded.bytes), c.copiesDecoded * copy, 2 * 1152 * 4);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Junk, Mp3JunkTest,
+    ::testing::Values(JunkCase{"shortLead", SB_RESYNC_LIMIT_BYTES / 2, 0, true, 1},
+                      JunkCase{"longLead", SB_RESYNC_LIMIT_BYTES + 65536, 0, false, 0},
+                      JunkCase{"shortGap", 0, SB_RESYNC_LIMIT_BYTES / 2, true, 2}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST_F(Mp3DecodeTest, ALargeFileOfZerosOrNoiseIsRefused) {
+  const std::size_t size = 32u << 20;  // far beyond the search limit
+  Bytes zeros(size, 0);
+  WriteBytes(dir.File("zeros.mp3"), zeros);
+  Bytes noise(size);
+  std::uint32_t state = 12345;  // the same noise every run
+  for (std::uint8_t& byte : noise) {
+    state = state * 1664525u + 1013904223u;
+    byte = static_cast<std::uint8_t>(state >> 24);
+  }
+  WriteBytes(dir.File("noise.mp3"), noise);
+  for (const char* name : {"zeros.mp3", "noise.mp3"}) {
+    SCOPED_TRACE(name);
+    AudioInfo info;
+    EXPECT_FALSE(ProbeAudioFile(dir.File(name), info));
+  }
+}
+
 TEST(Mp3Library, CallsWithoutAnOpenStreamFailHarmlessly) {
   SB_ExitMP3();
   std::int32_t values[4] = {9, 9, 9, 9};

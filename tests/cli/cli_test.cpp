@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <csignal>
 
 #include <cmath>
@@ -509,6 +510,165 @@ TEST(Cli, CtrlCStopsEveryWorkerAndLeavesNoCutOffTarget) {
     std::size_t done = 0;
     for (const std::string& line : Lines(lines)) done += line.rfind("Done", 0) == 0;
     EXPECT_EQ(FilesIn(dir.File("out")), done);
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// zandro-cli with a time limit: a command that hangs ends (status 124 from
+// `timeout`) and fails the test instead of blocking the suite.
+Result CliWithin(const TempDir& dir, const std::string& arguments) {
+  return Shell(dir, "timeout -k 5 60 " + Quote(ZANDRO_CLI) + " " + arguments);
+}
+
+// Inputs that are not regular files, under a name the program takes for
+// audio. Nothing ever opens the other end of a FIFO: only a program that
+// refuses it gets past it.
+struct SpecialInput {
+  const char* name;
+  const char* file;
+  const char* reason;
+};
+
+void PrintTo(const SpecialInput& c, std::ostream* os) { *os << c.name; }
+
+void MakeSpecial(const TempDir& dir, const SpecialInput& input, const std::string& path) {
+  const std::string name = input.name;
+  if (name == "linkToDevZero") {
+    fs::create_symlink("/dev/zero", dir.File(path));
+  } else if (name == "linkToFifo") {
+    ASSERT_EQ(mkfifo(dir.File("pipe").c_str(), 0644), 0);
+    fs::create_symlink(dir.File("pipe"), dir.File(path));
+  } else {
+    ASSERT_EQ(mkfifo(dir.File(path).c_str(), 0644), 0);
+  }
+}
+
+class CliSpecialInput : public ::testing::TestWithParam<SpecialInput> {};
+
+TEST_P(CliSpecialInput, IsRefusedByEveryCommandNamedOrScanned) {
+  const SpecialInput& input = GetParam();
+  TempDir dir;
+  Tone(dir, "music/good.wav", 44100, 2, 0.3);
+  const std::string path = std::string("music/") + input.file;
+  MakeSpecial(dir, input, path);
+  const std::string refusal = "zandro-cli: " + path + ": " + input.reason + "\n";
+  const std::string scannedRefusal = "zandro-cli: music/" + std::string(input.file) + ": " + input.reason + "\n";
+
+  for (const std::string& command : {std::string("probe"), std::string("convert --to wav --out out")}) {
+    SCOPED_TRACE(command);
+    const Result named = CliWithin(dir, command + " music/good.wav " + Quote(path));
+    EXPECT_EQ(named.status, 1) << named.err;
+    EXPECT_NE(named.err.find(refusal), std::string::npos) << named.err;
+    // The other file is not held up by it.
+    EXPECT_NE(named.out.find("good.wav"), std::string::npos) << named.out;
+
+    fs::remove_all(dir.File("out"));
+    const Result scanned = CliWithin(dir, command + " music");
+    EXPECT_EQ(scanned.status, 1) << scanned.err;
+    EXPECT_NE(scanned.err.find(scannedRefusal), std::string::npos) << scanned.err;
+    EXPECT_NE(scanned.out.find("good.wav"), std::string::npos) << scanned.out;
+    fs::remove_all(dir.File("out"));
+  }
+  if (fs::path(input.file).extension() != ".wav") {  // only MP3 and WMA files carry tags
+    const Result tags = CliWithin(dir, "tags " + Quote(path));
+    EXPECT_EQ(tags.status, 1) << tags.err;
+    EXPECT_EQ(tags.err, refusal);
+    EXPECT_EQ(tags.out, "");
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, CliSpecialInput,
+    ::testing::Values(SpecialInput{"fifoWav", "x.wav", "not a regular file (a FIFO)"},
+                      SpecialInput{"fifoMp3", "x.mp3", "not a regular file (a FIFO)"},
+                      SpecialInput{"fifoWma", "x.wma", "not a regular file (a FIFO)"},
+                      SpecialInput{"linkToFifo", "y.mp3", "not a regular file (a FIFO)"},
+                      SpecialInput{"linkToDevZero", "zero.mp3", "not a regular file (a device)"}),
+    [](const auto& param) { return std::string(param.param.name); });
+
+TEST(Cli, FilesAScanCannotListAreNamedWithTheirReason) {
+  TempDir dir;
+  Tone(dir, "music/good.wav", 44100, 2, 0.3);
+  fs::create_directories(dir.File("music/sub"));
+  testing_support::WriteBytes(dir.File("music/sub/noise.mp3"), {'n', 'o', 'i', 's', 'e'});
+  fs::create_symlink(dir.File("music/nowhere.wav"), dir.File("music/gone.wav"));
+  // A target another run is writing: passed over without a word.
+  testing_support::WriteBytes(dir.File("music/.song.mp3.zandro-Ab12Cd.mp3"), {0xFF, 0xFB, 0x90});
+
+  const Result probe = CliWithin(dir, "probe music");
+  EXPECT_EQ(probe.status, 1);
+  EXPECT_EQ(Lines(probe.err), (std::vector<std::string>{
+                                  "zandro-cli: music/gone.wav: cannot be read: no such file or directory",
+                                  "zandro-cli: music/sub/noise.mp3: not a readable audio file"}));
+  EXPECT_EQ(Lines(probe.out).size(), 1u);
+
+  const Result rename = CliWithin(dir, "rename --dry-run music");
+  EXPECT_EQ(rename.status, 1);
+  EXPECT_NE(rename.err.find("zandro-cli: music/sub/noise.mp3: not a readable audio file\n"), std::string::npos)
+      << rename.err;
+
+  // Without them the scan is clean; a file named twice is listed once.
+  fs::remove(dir.File("music/gone.wav"));
+  fs::remove(dir.File("music/sub/noise.mp3"));
+  const Result clean = CliWithin(dir, "probe music music/good.wav");
+  EXPECT_EQ(clean.status, 0) << clean.err;
+  EXPECT_EQ(clean.err, "");
+  EXPECT_EQ(Lines(clean.out).size(), 1u);
+}
+
+TEST(Cli, EveryTabSeparatedLineEscapesWhatANameOrTagHolds) {
+  TempDir dir;
+  // A tab, a backslash, a control byte, a byte that is no UTF-8 and a newline.
+  const std::string name = "a\tb\\c\x01\xff\nd.wav";
+  const std::string escaped = "a\\tb\\\\c\\x01\xff\\nd";
+  Tone(dir, "plain.wav", 44100, 1, 0.3);
+  fs::rename(dir.File("plain.wav"), dir.File(name));
+
+  const Result probe = CliWithin(dir, "probe " + Quote(name));
+  EXPECT_EQ(probe.status, 0) << probe.err;
+  EXPECT_EQ(probe.out, escaped + ".wav\tWAV\t44100\tmono\t689\t00:00:00\t\t\t\t\t\n");
+
+  const Result json = CliWithin(dir, "probe --json " + Quote(name));
+  const auto rows = nlohmann::json::parse(json.out);
+  ASSERT_EQ(rows.size(), 1u);
+  std::string bytes;
+  const std::string hex = rows[0].value("path_bytes", "");
+  for (std::size_t i = 0; i + 1 < hex.size(); i += 2) bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+  EXPECT_EQ(bytes, name);
+  // Valid UTF-8 needs no second form.
+  Tone(dir, "caf\xc3\xa9.wav", 44100, 1, 0.3);
+  const auto plain = nlohmann::json::parse(CliWithin(dir, "probe --json caf\xc3\xa9.wav").out);
+  EXPECT_EQ(plain[0]["path"], "caf\xc3\xa9.wav");
+  EXPECT_FALSE(plain[0].contains("path_bytes"));
+
+  const Result dry = CliWithin(dir, "convert --dry-run --to mp3 --bitrate 64 " + Quote(name));
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_EQ(dry.out, "free\t" + escaped + ".wav\t" + escaped + ".mp3\n");
+
+  const Result convert = CliWithin(dir, "convert --to mp3 --bitrate 64 " + Quote(name));
+  EXPECT_EQ(convert.status, 0) << convert.err;
+  EXPECT_EQ(convert.out, "Done\t" + escaped + ".wav\t" + escaped + ".mp3\n");
+
+  const std::string mp3 = "a\tb\\c\x01\xff\nd.mp3";
+  const Result tags = CliWithin(dir, "tags --title " + Quote("T\tx\ny") + " --author " + Quote("A\\B") + " " + Quote(mp3));
+  EXPECT_EQ(tags.status, 0) << tags.err;
+  EXPECT_EQ(tags.out, escaped + ".mp3\tT\\tx\\ny\tA\\\\B\t\t\t\n");
+
+  const Result rename = CliWithin(dir, "rename --dry-run --tags author " + Quote(mp3));
+  EXPECT_EQ(rename.status, 0) << rename.err;
+  EXPECT_EQ(rename.out.rfind("free\t" + escaped + ".mp3\t", 0), 0u) << rename.out;
+  EXPECT_EQ(std::count(rename.out.begin(), rename.out.end(), '\n'), 1);
+
+  // A file refused is named the same way on stderr.
+  const Result missing = CliWithin(dir, "probe " + Quote("gone\t.wav"));
+  EXPECT_EQ(missing.err, "zandro-cli: gone\\t.wav: cannot be read: no such file or directory\n");
+
+  for (const char* command : {"probe", "convert", "rename", "tags"}) {
+    const Result help = CliWithin(dir, std::string(command) + " --help");
+    EXPECT_NE(help.out.find("\\t, \\n, \\r"), std::string::npos) << command;
   }
 }
 

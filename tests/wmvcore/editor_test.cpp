@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <taglib/asffile.h>
 #include <taglib/asftag.h>
@@ -286,6 +287,23 @@ TEST(Editor, ReaderHeaderIsReadOnly) {
   std::shared_ptr<IWMMetadataEditor> editor;
   ASSERT_EQ(WMCreateEditor(&editor), S_OK);
   EXPECT_EQ(SetText(editor->QueryHeaderInfo(), u"Title", u"x"), NS_E_INVALID_REQUEST);
+}
+
+}  // namespace
+
+namespace {
+
+// TagLib opens the path itself: a FIFO or a device never reaches it.
+TEST(EditorInputs, AFifoOrADeviceIsRefusedAtOpen) {
+  TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe.mp3").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.wma"));
+  for (const char* name : {"pipe.mp3", "zero.wma"}) {
+    SCOPED_TRACE(name);
+    std::shared_ptr<IWMMetadataEditor> editor;
+    ASSERT_EQ(WMCreateEditor(&editor), S_OK);
+    EXPECT_EQ(editor->Open(wmvtest::U16(dir.File(name))), NS_E_UNRECOGNIZED_STREAM_TYPE);
+  }
 }
 
 }  // namespace

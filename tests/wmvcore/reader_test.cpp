@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
 
 #include <future>
 #include <thread>
@@ -400,6 +403,25 @@ TEST(ReaderDiagnostics, DamagedFilesLeaveNoStrayOutput) {
   std::lock_guard lock(tracedMutex);
   EXPECT_TRUE(std::any_of(traced.begin(), traced.end(),
                           [](const std::string& l) { return l.rfind("ffmpeg: ", 0) == 0; }));
+}
+
+}  // namespace
+
+namespace {
+
+// FFmpeg would wait on a FIFO's open for good and read a device without
+// end: neither reaches it. Nothing opens the FIFO's other end.
+TEST(ReaderInputs, AFifoOrADeviceIsRefusedAtOpen) {
+  testing_support::TempDir dir;
+  ASSERT_EQ(mkfifo(dir.File("pipe.wma").c_str(), 0644), 0);
+  std::filesystem::create_symlink("/dev/zero", dir.File("zero.wma"));
+  for (const char* name : {"pipe.wma", "zero.wma"}) {
+    SCOPED_TRACE(name);
+    const auto result = wmvtest::ReadWithReader(dir.File(name));
+    EXPECT_EQ(result.openStatus, NS_E_UNRECOGNIZED_STREAM_TYPE);
+    EXPECT_TRUE(result.pcm.empty());
+  }
+  EXPECT_EQ(wmvtest::ReadWithReader(dir.File("missing.wma")).openStatus, E_FILE_NOT_FOUND);
 }
 
 }  // namespace

@@ -1,14 +1,20 @@
 #include "asf_layout.h"
 
-#include <fstream>
+#include <cstdio>
+#include <memory>
+
+#include "zplatform/input_file.h"
 
 namespace wmvcore::detail {
 
 AsfHeaderBytes ReadAsfHeaderBytes(const std::string& path, std::uint64_t maxBytes) {
   AsfHeaderBytes header;
-  std::ifstream in(path, std::ios::binary);
+  // Only a regular file is read: a FIFO would block this open for good.
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> in(zplatform::OpenRegularStream(path, nullptr),
+                                                           &std::fclose);
   std::uint8_t preamble[30];
-  if (!in.read(reinterpret_cast<char*>(preamble), sizeof preamble) || !IsGuid(preamble, kAsfHeaderObject)) {
+  if (!in || std::fread(preamble, 1, sizeof preamble, in.get()) != sizeof preamble ||
+      !IsGuid(preamble, kAsfHeaderObject)) {
     return header;
   }
   const std::uint64_t headerSize = Le(preamble + 16, 8);
@@ -19,9 +25,9 @@ AsfHeaderBytes ReadAsfHeaderBytes(const std::string& path, std::uint64_t maxByte
   header.status = AsfHeaderBytes::Status::Read;
   header.objectCount = static_cast<std::uint32_t>(Le(preamble + 24, 4));
   header.body.resize(headerSize - sizeof preamble);
-  in.read(reinterpret_cast<char*>(header.body.data()), static_cast<std::streamsize>(header.body.size()));
-  header.complete = static_cast<std::size_t>(in.gcount()) == header.body.size();
-  header.body.resize(static_cast<std::size_t>(in.gcount()));
+  const std::size_t got = std::fread(header.body.data(), 1, header.body.size(), in.get());
+  header.complete = got == header.body.size();
+  header.body.resize(got);
   return header;
 }
 

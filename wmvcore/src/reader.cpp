@@ -1,5 +1,7 @@
 #include "wmvcore/reader.h"
 
+#include <unistd.h>
+
 #include <condition_variable>
 #include <cstring>
 #include <mutex>
@@ -13,6 +15,7 @@
 #include "media_type.h"
 #include "tag_io.h"
 #include "zplatform/diagnostics.h"
+#include "zplatform/input_file.h"
 #include "zplatform/text.h"
 
 namespace wmvcore {
@@ -208,6 +211,14 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
   HRESULT OpenSource(const std::string& path, IWMReaderCallback* callback, void* context,
                      std::optional<Source>* out) {
     detail::InstallFfmpegLog();
+    // FFmpeg opens the path itself: a FIFO would block that open for good
+    // and a device never end, so only a regular file goes to it.
+    if (std::string reason; !zplatform::CheckRegularFile(path, &reason)) {
+      zplatform::Trace("wmvcore: " + path + ": " + reason);
+      if (access(path.c_str(), F_OK) != 0) return E_FILE_NOT_FOUND;
+      if (access(path.c_str(), R_OK) != 0) return E_ACCESSDENIED;
+      return NS_E_UNRECOGNIZED_STREAM_TYPE;
+    }
     if (detail::HasContentEncryption(path)) {
       const BYTE noUrl[2] = {0, 0};
       callback->OnStatus(WMT_NO_RIGHTS, NS_E_PROTECTED_CONTENT, WMT_TYPE_STRING, noUrl, context);

@@ -21,6 +21,7 @@
 
 #include "asf_header.h"
 #include "zplatform/diagnostics.h"
+#include "zplatform/input_file.h"
 #include "zplatform/text.h"
 
 namespace wmvcore::detail {
@@ -175,6 +176,15 @@ void ReadOther(TagLib::File& file, std::vector<Attribute>* out) {
   }
 }
 
+// TagLib opens the path itself and would block on a FIFO or read a device
+// without end: only a regular file goes to it.
+bool IsRegularInput(const std::string& path) {
+  std::string reason;
+  if (zplatform::CheckRegularFile(path, &reason)) return true;
+  zplatform::Trace("wmvcore: " + path + ": " + reason);
+  return false;
+}
+
 HRESULT OpenFailure(const std::string& path) {
   std::error_code error;
   if (!std::filesystem::exists(path, error)) return E_FILE_NOT_FOUND;
@@ -263,6 +273,7 @@ void InstallTagLibDebugListener() {
 HRESULT ReadTagAttributes(const std::string& path, TagFileKind* kind,
                           std::vector<Attribute>* attributes) {
   InstallTagLibDebugListener();
+  if (!IsRegularInput(path)) return OpenFailure(path);
   if (CheckAsfHeader(path) == AsfHeaderCheck::Broken) return OpenFailure(path);
   TagLib::FileRef ref(path.c_str(), false);
   if (ref.isNull() || !ref.file()->isValid()) return OpenFailure(path);
@@ -296,6 +307,7 @@ HRESULT CheckTagAttribute(TagFileKind kind, const Attribute& attribute) {
 
 HRESULT WriteTagAttributes(const std::string& path, const std::vector<Attribute>& changes) {
   InstallTagLibDebugListener();
+  if (!IsRegularInput(path)) return OpenFailure(path);
   if (CheckAsfHeader(path) == AsfHeaderCheck::Broken) return OpenFailure(path);
   TagLib::FileRef ref(path.c_str(), false);
   if (ref.isNull() || !ref.file()->isValid()) return OpenFailure(path);

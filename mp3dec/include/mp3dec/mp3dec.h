@@ -12,6 +12,11 @@ extern "C" {
 
 #define SB_PCM_BLOCK_BYTES 8192
 
+// How many bytes of data it cannot use the decoder searches for a frame
+// header before it gives up: a file in which no frame starts within this
+// many bytes is refused. Files are only ever opened when regular.
+#define SB_RESYNC_LIMIT_BYTES (256 * 1024)
+
 // Opens `fileName` (UTF-8) and positions at `startMs` milliseconds into the
 // audio; an already open stream is closed first. 0 when ready to decode.
 int32_t SB_InitMP3(const char* fileName, int32_t startMs);
