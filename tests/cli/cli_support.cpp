@@ -29,11 +29,13 @@ std::string Quote(const std::string& text) {
   return out + "'";
 }
 
-Result Shell(const TempDir& dir, const std::string& command) {
+namespace {
+
+// `body` run by /bin/sh in `dir`, after `environment`, with stdin from
+// /dev/null and the output caught.
+Result RunInDirectory(const TempDir& dir, const std::string& environment, const std::string& body) {
   const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
-  // Sources a test lets go land in its own Trash, never the user's.
-  const std::string line = "cd " + Quote(dir.path().string()) + " && LC_ALL=C.UTF-8 XDG_DATA_HOME=" +
-                           Quote(dir.File(".data")) + " " + command + " </dev/null >" +
+  const std::string line = "cd " + Quote(dir.path().string()) + " && " + environment + body + " </dev/null >" +
                            Quote(out) + " 2>" + Quote(err);
   const int raw = std::system(line.c_str());
   Result result;
@@ -43,17 +45,19 @@ Result Shell(const TempDir& dir, const std::string& command) {
   return result;
 }
 
+// Sources a test lets go land in its own Trash, never the user's.
+std::string Environment(const TempDir& dir) {
+  return "LC_ALL=C.UTF-8 XDG_DATA_HOME=" + Quote(dir.File(".data"));
+}
+
+}  // namespace
+
+Result Shell(const TempDir& dir, const std::string& command) {
+  return RunInDirectory(dir, Environment(dir) + " ", command);
+}
+
 Result Script(const TempDir& dir, const std::string& script) {
-  const std::string out = dir.File(".stdout"), err = dir.File(".stderr");
-  const std::string line = "cd " + Quote(dir.path().string()) + " && export LC_ALL=C.UTF-8 XDG_DATA_HOME=" +
-                           Quote(dir.File(".data")) + " && { " + script + "\n} </dev/null >" + Quote(out) + " 2>" +
-                           Quote(err);
-  const int raw = std::system(line.c_str());
-  Result result;
-  result.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-  result.out = Slurp(out);
-  result.err = Slurp(err);
-  return result;
+  return RunInDirectory(dir, "export " + Environment(dir) + " && ", "{ " + script + "\n}");
 }
 
 Result Cli(const TempDir& dir, const std::string& arguments) {

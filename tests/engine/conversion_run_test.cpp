@@ -61,6 +61,32 @@ void MakeWav(const std::string& path, std::size_t bytes, std::uint16_t channels 
   testing_support::WriteBytes(path, testing_support::SimpleWav(channels, 44100, testing_support::Pcm16(bytes)));
 }
 
+// One source a.wav of `bytes` converted into out/, the prompt giving
+// `reply`; `onPump` plays the user (or another program) during the row.
+struct OneRow {
+  TempDir dir;
+  FileList list;
+  ScriptedPrompt answers;
+  ScriptedView shown;
+  std::vector<StatusRow> rows;
+
+  OneRow(std::size_t bytes, FileExistReply reply) {
+    MakeWav(dir.File("a.wav"), bytes);
+    list.AddFile(dir.File("a.wav"));
+    fs::create_directory(dir.File("out"));
+    answers.replies = {std::move(reply)};
+  }
+  std::vector<StatusRow> Run() {
+    ConvertSettings settings;
+    settings.sameDirectory = false;
+    settings.outputDirectory = dir.File("out");
+    BuildStatusRows(list, settings, TagRuleSettings{}, rows);
+    ConversionRun run(rows, settings, shown, answers);
+    run.Run();
+    return run.Rows();
+  }
+};
+
 class Run : public testing::Test {
  protected:
   std::string Source(const std::string& name, std::size_t bytes = 40000) {
@@ -189,30 +215,16 @@ TEST_F(Run, OverwriteAnswersDecideAboutExistingTargets) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(static_cast<int>(c.reply.answer));
-    TempDir local;
-    FileList one;
-    MakeWav(local.File("a.wav"), 1000);
-    fs::create_directory(local.File("out"));
-    testing_support::WriteBytes(local.File("out/a.wav"), {'o', 'l', 'd'});
-    one.AddFile(local.File("a.wav"));
-    ConvertSettings s;
-    s.sameDirectory = false;
-    s.outputDirectory = local.File("out");
-    std::vector<StatusRow> rows;
-    BuildStatusRows(one, s, rule, rows);
-    ScriptedPrompt answers;
-    answers.replies = {c.reply};
-    ScriptedView shown;
-    ConversionRun run(rows, s, shown, answers);
-    run.Run();
-
-    EXPECT_EQ(run.Rows()[0].status, c.status);
-    EXPECT_EQ(answers.asked, std::vector<std::string>{local.File("out/a.wav")});
-    EXPECT_EQ(fs::file_size(local.File("out/a.wav")), c.written == "a.wav" ? 1046u : 3u);
+    OneRow one(1000, c.reply);
+    testing_support::WriteBytes(one.dir.File("out/a.wav"), {'o', 'l', 'd'});
+    const std::vector<StatusRow> rows = one.Run();
+    EXPECT_EQ(rows[0].status, c.status);
+    EXPECT_EQ(one.answers.asked, std::vector<std::string>{one.dir.File("out/a.wav")});
+    EXPECT_EQ(fs::file_size(one.dir.File("out/a.wav")), c.written == "a.wav" ? 1046u : 3u);
     if (c.written == "renamed.wav") {
-      EXPECT_EQ(fs::file_size(local.File("out/renamed.wav")), 1046u);
-      EXPECT_EQ(run.Rows()[0].target, local.File("out/renamed.wav"));
-      EXPECT_EQ(shown.events[2], "0 -> renamed.wav");
+      EXPECT_EQ(fs::file_size(one.dir.File("out/renamed.wav")), 1046u);
+      EXPECT_EQ(rows[0].target, one.dir.File("out/renamed.wav"));
+      EXPECT_EQ(one.shown.events[2], "0 -> renamed.wav");
     }
   }
 }
@@ -328,30 +340,18 @@ TEST_F(Run, ATargetTakenDuringTheRowIsAskedAboutBeforeItIsReplaced) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.status);
-    TempDir local;
-    FileList one;
-    MakeWav(local.File("a.wav"), 40000);
-    one.AddFile(local.File("a.wav"));
-    ConvertSettings s;
-    s.sameDirectory = false;
-    s.outputDirectory = local.File("out");
-    std::vector<StatusRow> rows;
-    BuildStatusRows(one, s, rule, rows);
-    ScriptedPrompt answers;
-    answers.replies = {c.reply};
-    ScriptedView shown;
-    shown.onPump = [&](int pump) {
-      if (pump == 1) testing_support::WriteBytes(local.File("out/a.wav"), {'o', 't', 'h'});
+    OneRow one(40000, c.reply);
+    one.shown.onPump = [&one](int pump) {
+      if (pump == 1) testing_support::WriteBytes(one.dir.File("out/a.wav"), {'o', 't', 'h'});
     };
-    ConversionRun run(rows, s, shown, answers);
-    run.Run();
-    EXPECT_EQ(run.Rows()[0].status, c.status);
-    EXPECT_EQ(answers.asked, std::vector<std::string>{local.File("out/a.wav")});
-    EXPECT_EQ(fs::file_size(local.File("out/a.wav")), c.targetSize);
+    const std::vector<StatusRow> rows = one.Run();
+    EXPECT_EQ(rows[0].status, c.status);
+    EXPECT_EQ(one.answers.asked, std::vector<std::string>{one.dir.File("out/a.wav")});
+    EXPECT_EQ(fs::file_size(one.dir.File("out/a.wav")), c.targetSize);
     const std::size_t files = c.reply.answer == FileExistAnswer::UseNewName ? 2u : 1u;
-    EXPECT_EQ(std::distance(fs::directory_iterator(local.File("out")), fs::directory_iterator()), files);
+    EXPECT_EQ(std::distance(fs::directory_iterator(one.dir.File("out")), fs::directory_iterator()), files);
     if (c.status == "Done") {
-      EXPECT_EQ(run.Rows()[0].written, zplatform::IdentityOfFile(run.Rows()[0].target));
+      EXPECT_EQ(rows[0].written, zplatform::IdentityOfFile(rows[0].target));
     }
   }
 }
