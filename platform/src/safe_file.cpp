@@ -14,7 +14,10 @@
 #include <cstring>
 #include <ctime>
 #include <fstream>
+#include <map>
+#include <mutex>
 #include <string>
+#include <vector>
 
 #include "zplatform/path.h"
 
@@ -237,22 +240,42 @@ CommitOutcome PendingFile::Commit(const std::string& finalPath, Placement placem
   return CommitOutcome::Placed;
 }
 
+namespace {
+
+// The temporary names each directory held when this process first looked:
+// a run of thousands of rows into one folder lists it once, not per row.
+// Files a killed writer leaves later are still passed over by every scan.
+std::vector<std::string> TemporariesIn(const std::string& directory) {
+  static std::mutex mutex;
+  static std::map<std::string, std::vector<std::string>> seen;
+  std::lock_guard lock(mutex);
+  auto found = seen.find(directory);
+  if (found != seen.end()) return found->second;
+  std::vector<std::string> names;
+  if (DIR* listing = opendir(directory.empty() ? "." : directory.c_str())) {
+    while (const dirent* entry = readdir(listing)) {
+      if (IsTemporaryName(entry->d_name)) names.emplace_back(entry->d_name);
+    }
+    closedir(listing);
+  }
+  return seen.emplace(directory, std::move(names)).first->second;
+}
+
+}  // namespace
+
 int RemoveStaleTemporaries(const std::string& finalPath) {
   const TemporaryName name = TemporaryNameFor(finalPath);
   const std::string directory = DirectoryPart(name.prefix);
   const std::string start = FileNamePart(name.prefix);
-  DIR* listing = opendir(directory.empty() ? "." : directory.c_str());
-  if (!listing) return 0;
   int removed = 0;
   const std::time_t now = std::time(nullptr);
-  while (const dirent* entry = readdir(listing)) {
-    const std::string_view file = entry->d_name;
+  for (const std::string& file : TemporariesIn(directory)) {
     if (file.size() != start.size() + kRandomLength + name.extension.size() || file.rfind(start, 0) != 0 ||
-        !IsRandomPart(file.substr(start.size(), kRandomLength)) ||
-        file.substr(start.size() + kRandomLength) != name.extension) {
+        !IsRandomPart(std::string_view(file).substr(start.size(), kRandomLength)) ||
+        std::string_view(file).substr(start.size() + kRandomLength) != name.extension) {
       continue;
     }
-    const std::string path = directory + std::string(file);
+    const std::string path = directory + file;
     const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) continue;
     struct stat status {};
@@ -268,7 +291,6 @@ int RemoveStaleTemporaries(const std::string& finalPath) {
     }
     close(fd);
   }
-  closedir(listing);
   return removed;
 }
 

@@ -102,7 +102,8 @@ class PendingFile {
 };
 
 // Removes the temporary files of `finalPath` that a killed run left behind:
-// those no writer holds any more and that have not changed for a while.
+// those no writer holds any more and that have not changed for a while
+// (among the ones its directory held when this process first looked there).
 // Returns how many went.
 int RemoveStaleTemporaries(const std::string& finalPath);
 
