@@ -411,8 +411,12 @@ class ConvertWindowsTest : public QObject {
     QCOMPARE(messages_->shown[0].text, std::string("You have canceled converting process"));
     QCOMPARE(messages_->shown[0].kind, zplatform::MessageKind::Information);
     QVERIFY(messages_->shown[1].text.rfind("Delete all source file ?", 0) == 0);
-    // The row being converted ended cancelled; the ones after it never started.
-    QVERIFY(!fs::exists(dir.File("c.mp3")));
+    // The row being converted ended cancelled, leaving nothing, not even its
+    // temporary file; the ones after it never started.
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) QVERIFY(!fs::exists(dir.File(name)));
+    std::size_t files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(dir.path())) ++files;
+    QCOMPARE(files, std::size_t{3});
     for (const char* name : {"a.wav", "b.wav", "c.wav"}) QVERIFY(fs::exists(dir.File(name)));
     QCOMPARE(window_->fileList().size(), std::size_t{3});
   }
