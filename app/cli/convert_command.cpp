@@ -59,8 +59,8 @@ constexpr const char* kConvertHelp =
     "%s"
     "Each file that is not listed (named, or met in a directory) is named on\n"
     "stderr with the reason.\n"
-    "Exit status: 0 when every file is listed and Done or Skipped, 1 otherwise,\n"
-    "2 for wrong usage.\n";
+    "Exit status: 0 when every file is listed and Done or Skipped and no source\n"
+    "that was to go stayed, 1 otherwise, 2 for wrong usage.\n";
 
 enum OptionId { kTags = 1000, kSplitter, kIfExists, kDeleteSources, kNoTrash, kDryRun };
 
@@ -289,8 +289,11 @@ int ConvertCommand(int argc, char** argv) {
     }
     view.ReportUnstarted();
   }
-  DeleteConvertedSources(list, settings, finished, removal);
-  return AllRowsSucceeded(finished) && allListed ? 0 : 1;
+  // A source that was to go and stayed fails the command: a script that
+  // removes the folder after a zero exit would otherwise lose it.
+  std::size_t stayed = 0;
+  DeleteConvertedSources(list, settings, finished, removal, &stayed);
+  return AllRowsSucceeded(finished) && allListed && stayed == 0 ? 0 : 1;
 }
 
 }  // namespace zandro::cli

@@ -403,7 +403,9 @@ std::string ConversionNotProven(const StatusRow& row, AudioKind targetKind) {
 }
 
 std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
-                                   const std::vector<StatusRow>& rows, SourceRemoval removal) {
+                                   const std::vector<StatusRow>& rows, SourceRemoval removal,
+                                   std::size_t* notRemoved) {
+  if (notRemoved) *notRemoved = 0;
   if (!settings.deleteSources) return 0;
   // Only sources whose targets prove the conversion go; from the last entry
   // back, so the indices of the others stay valid.
@@ -439,6 +441,7 @@ std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settin
     }
     if (!why.empty()) {
       staying.push_back(path + ": " + why);
+      if (notRemoved) ++*notRemoved;
       continue;
     }
     list.Remove(entry);

@@ -176,10 +176,12 @@ inline bool TargetProvesConversion(const StatusRow& row, AudioKind targetKind) {
 // all source file ?" (saying how many files will go) and on Yes removes the
 // sources of the proven rows and their entries from the list; every other
 // source stays, and a message names each source that stays and why.
-// Returns the number removed.
+// Returns the number removed; `notRemoved` (when given) counts the proven
+// sources that could not go (a Trash that cannot take them, say).
 std::size_t DeleteConvertedSources(FileList& list, const ConvertSettings& settings,
                                    const std::vector<StatusRow>& rows,
-                                   SourceRemoval removal = SourceRemoval::Trash);
+                                   SourceRemoval removal = SourceRemoval::Trash,
+                                   std::size_t* notRemoved = nullptr);
 
 // True when every row ended "Done" or "Skipped".
 bool AllRowsSucceeded(const std::vector<StatusRow>& rows);

@@ -77,6 +77,22 @@ TEST(BatchSafety, TwoRowsOneTargetKeepTheSecondSource) {
   EXPECT_NEAR(FfProbe(dir, dir.File("out/song.wma")).seconds, 1.0, 0.1);  // the first song, whole
 }
 
+// The question promised the Trash: a source it cannot take stays, is
+// named, and the command fails so that no script removes it after.
+TEST(BatchSafety, ASourceTheTrashCannotTakeStaysAndFailsTheCommand) {
+  TempDir dir;
+  Tone(dir, "a.wav", 44100, 2, 0.5);
+  fs::create_directories(dir.File(".data"));
+  testing_support::WriteBytes(dir.File(".data/Trash"), {1});
+  const Result r = Cli(dir, "convert --to mp3 --bitrate 128 --out out --delete-sources a.wav");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "Done\ta.wav\tout/a.mp3\n");
+  EXPECT_NE(r.err.find("This source stays:\na.wav: the Trash " + dir.File(".data/Trash") + " cannot be used"),
+            std::string::npos)
+      << r.err;
+  EXPECT_TRUE(fs::exists(dir.File("a.wav")));
+}
+
 // Tags that cannot be written (the disk full under the rewrite, played by a
 // file size limit between the untagged and the tagged target) leave no
 // target and keep the source.
