@@ -73,10 +73,13 @@ HRESULT ReadTagAttribute(IWMHeaderInfo* header, std::u16string_view name, char* 
 
 HRESULT WriteTagAttribute(IWMHeaderInfo* header, std::u16string_view name, const char* field, std::size_t size) {
   const std::string text = zplatform::FieldText(field, size);
-  if (const std::optional<std::u16string> stored = StoredText(header, name, nullptr)) {
-    const std::string storedNarrow = zplatform::Utf16ToUtf8(*stored);
-    if (storedNarrow != text && FieldForm(*stored, size) == text) return S_OK;
-  }
+  // A field that holds what a read of it gives was not set by the user: it
+  // is left as stored. That keeps a value longer than the field, and one
+  // the header could not hold (a title over 64 KB reads as absent, so as an
+  // empty field), and never rewrites a value in another form (an ID3v2
+  // year), so a write changes exactly the fields that were edited.
+  const std::optional<std::u16string> stored = StoredText(header, name, nullptr);
+  if (FieldForm(stored.value_or(std::u16string()), size) == text) return S_OK;
   // Fields are at most 255 bytes, so 256 UTF-16 units always hold them.
   char16_t wide[256];
   const std::size_t units = zplatform::Utf8ToUtf16(text, wide, std::size(wide));

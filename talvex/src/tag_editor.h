@@ -17,9 +17,10 @@ bool EditTags(const char* path, TalvexSongTags* tags, TagMode mode);
 wmvcore::HRESULT ReadTagAttribute(wmvcore::IWMHeaderInfo* header, std::u16string_view name, char* field,
                                   std::size_t size);
 
-// Writes one field as a string attribute, unless the field holds exactly the
-// cut form of a longer value stored under that name (then the stored value
-// is kept, so an edit of another field never shortens it).
+// Writes one field as a string attribute, unless the field holds what
+// reading that attribute into it gives (the stored value, or its cut form,
+// or nothing for an absent or unreadable one): then the stored value is
+// kept as it is, so an edit of another field never changes it.
 wmvcore::HRESULT WriteTagAttribute(wmvcore::IWMHeaderInfo* header, std::u16string_view name, const char* field,
                                    std::size_t size);
 

@@ -269,10 +269,18 @@ TEST(TagAttributes, LongValuesAreCutOnReadAndKeptOnWriteBack) {
   EXPECT_EQ(WriteTagAttribute(&header, u"Title", changed, sizeof changed), S_OK);
   EXPECT_EQ(header.attributes[u"Title"].value, FakeHeader::Utf16(u"New"));
   EXPECT_EQ(header.attributes[u"Title"].type, WMT_TYPE_STRING);
-  // An empty field is written as an empty string, never left out.
+  // A field emptied by the user is written as an empty string.
   char empty[256] = "";
+  EXPECT_EQ(WriteTagAttribute(&header, u"Title", empty, sizeof empty), S_OK);
+  EXPECT_EQ(header.attributes[u"Title"].value, FakeHeader::Utf16(u""));
+  // A field holding what its read gives is not written at all: an absent
+  // attribute stays absent, a stored one is not rewritten.
+  header.written.clear();
   EXPECT_EQ(WriteTagAttribute(&header, u"WM/AlbumTitle", empty, sizeof empty), S_OK);
-  EXPECT_EQ(header.attributes[u"WM/AlbumTitle"].value, FakeHeader::Utf16(u""));
+  EXPECT_EQ(header.attributes.count(u"WM/AlbumTitle"), 0u);
+  EXPECT_EQ(WriteTagAttribute(&header, u"WM/Track", track, sizeof track), S_OK);
+  EXPECT_TRUE(header.written.empty());
+  EXPECT_EQ(header.attributes[u"WM/Track"].type, WMT_TYPE_DWORD);
 }
 
 }  // namespace

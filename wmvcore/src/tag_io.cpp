@@ -4,6 +4,7 @@
 #include <taglib/asftag.h>
 #include <taglib/fileref.h>
 #include <taglib/id3v1tag.h>
+#include <taglib/id3v2header.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tdebuglistener.h>
@@ -38,7 +39,7 @@ constexpr std::array<TagName, 5> kCommonNames{{
     {u"Title", "TIT2", "TITLE"},
     {u"Author", "TPE1", "ARTIST"},
     {u"WM/AlbumTitle", "TALB", "ALBUM"},
-    {u"WM/Year", "TDRC", "DATE"},  // written as TYER in ID3v2.3
+    {u"WM/Year", "TDRC", "DATE"},  // TYER in ID3v2.3, which TagLib reads as TDRC
     {u"WM/Track", "TRCK", "TRACKNUMBER"},
 }};
 
@@ -244,6 +245,40 @@ void SetId3v2Frame(TagLib::ID3v2::Tag* tag, const char* id, const TagLib::String
   tag->addFrame(frame);  // the tag owns its frames
 }
 
+// What TagLib makes of a year when it saves ID3v2.3 and reads it back:
+// TYER keeps four characters, and "YYYY-MM-DD[THH:MM]" (which it builds
+// itself from TYER, TDAT and TIME) is split into those frames again.
+bool Id3v23KeepsYear(const TagLib::String& text) {
+  const std::string narrow = text.to8Bit(true);
+  const auto digits = [&](std::size_t from, std::size_t count) {
+    for (std::size_t i = from; i < from + count; ++i) {
+      if (narrow[i] < '0' || narrow[i] > '9') return false;
+    }
+    return true;
+  };
+  if (!text.isLatin1()) return false;
+  if (narrow.size() == 4) return true;
+  const bool date = (narrow.size() == 10 || narrow.size() == 16) && digits(0, 4) && narrow[4] == '-' &&
+                    digits(5, 2) && narrow[7] == '-' && digits(8, 2);
+  if (!date || narrow.size() == 10) return date;
+  return narrow[10] == 'T' && digits(11, 2) && narrow[13] == ':' && digits(14, 2);
+}
+
+// Any other year ("Spring 1995", "95", "MCMXCV") TagLib would cut to four
+// characters or drop; a TYER frame of our own carries the whole text, which
+// TagLib, FFmpeg and other readers give back as it is.
+void KeepYearWholeInId3v23(TagLib::ID3v2::Tag* tag) {
+  const TagLib::ID3v2::FrameList frames = tag->frameListMap()["TDRC"];
+  if (frames.isEmpty()) return;
+  const TagLib::String text = frames.front()->toString();
+  if (Id3v23KeepsYear(text)) return;
+  tag->removeFrames("TDRC");
+  auto* frame = new TagLib::ID3v2::TextIdentificationFrame(
+      "TYER", text.isLatin1() ? TagLib::String::Latin1 : TagLib::String::UTF16);
+  frame->setText(text);
+  tag->addFrame(frame);  // the tag owns its frames
+}
+
 void SetId3v1Field(TagLib::ID3v1::Tag* tag, std::u16string_view name, const std::u16string& text) {
   const TagLib::String value = FromUtf16(text);
   if (name == u"Title") tag->setTitle(value);
@@ -323,16 +358,21 @@ HRESULT WriteTagAttributes(const std::string& path, const std::vector<Attribute>
     case TagFileKind::Mpeg: {
       auto& file = *static_cast<TagLib::MPEG::File*>(ref.file());
       const bool keepId3v1 = file.hasID3v1Tag();
+      // A v2.4 tag stays v2.4; new tags, and v2.2 ones (which TagLib cannot
+      // write), become v2.3, which every player reads.
+      const bool hadId3v2 = file.hasID3v2Tag();
       TagLib::ID3v2::Tag* v2 = file.ID3v2Tag(true);
+      const TagLib::ID3v2::Version version =
+          hadId3v2 && v2->header()->majorVersion() == 4 ? TagLib::ID3v2::v4 : TagLib::ID3v2::v3;
       for (const Attribute& a : changes) {
         const std::u16string text = *ValueAsText(a);
         SetId3v2Frame(v2, CommonName(a.name)->id3Frame, FromUtf16(text));
         if (keepId3v1) SetId3v1Field(file.ID3v1Tag(), a.name, text);
       }
+      if (version == TagLib::ID3v2::v3) KeepYearWholeInId3v23(v2);
       int tags = TagLib::MPEG::File::ID3v2;
       if (keepId3v1) tags |= TagLib::MPEG::File::ID3v1;
-      saved = file.save(tags, TagLib::File::StripNone, TagLib::ID3v2::v3,
-                        TagLib::File::DoNotDuplicate);
+      saved = file.save(tags, TagLib::File::StripNone, version, TagLib::File::DoNotDuplicate);
       break;
     }
     case TagFileKind::Other: {
