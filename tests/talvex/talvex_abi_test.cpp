@@ -352,6 +352,21 @@ INSTANTIATE_TEST_SUITE_P(Formats, TalvexContinuity,
                                          ContinuityCase{24000, 1, 3.0}, ContinuityCase{11025, 1, 3.0}),
                          ContinuityName);
 
+// Tags make a short file's header grow by more than 5 %, after which FFmpeg
+// no longer trusts the header's duration; the written length still holds.
+TEST_F(Talvex, TagsWrittenIntoAShortFileKeepItsExactLength) {
+  const std::string path = dir.File("short.wma");
+  ASSERT_TRUE(WriteTone(path, 8000, 1, 24, 2.0));
+  TalvexSongTags tags{};
+  std::memset(tags.title, 'T', 255);
+  std::memset(tags.author, 'A', 255);
+  std::memset(tags.album, 'B', 255);
+  TalvexAudioInfo info{};
+  ASSERT_TRUE(lib.setTags(path.c_str(), &info, &tags));
+  EXPECT_EQ(ReadAll(path, info), 2u * 8000 * 2);
+  EXPECT_EQ(info.durationMs, 2000);
+}
+
 TEST_F(Talvex, EveryOfferedStereoOrMonoWma2FormatWrites) {
   struct Format {
     std::int32_t bitrate, channels, rate;

@@ -3,7 +3,6 @@
 #include <unistd.h>
 
 #include <condition_variable>
-#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <optional>
@@ -270,18 +269,13 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
 
     std::vector<Attribute> attributes;
     const bool isAsf = std::strcmp(raw->iformat->name, "asf") == 0;
-    // The File Properties object states the duration to 100 ns, so the audio
-    // ends on the sample it names: the decoder's last frame is padded past
-    // the end, and the milliseconds FFmpeg reports would cut or add samples.
-    // Only where FFmpeg trusts the header too (it distrusts a file whose
-    // size does not match) and agrees with it to the millisecond.
-    std::optional<QWORD> exact;
-    if (isAsf && raw->duration != AV_NOPTS_VALUE && raw->duration > 0 &&
-        raw->duration_estimation_method != AVFMT_DURATION_FROM_BITRATE) {
-      exact = detail::ReadAsfPlayDuration(path);
-      const auto micros = static_cast<std::int64_t>(exact.value_or(0) / 10);
-      if (exact && std::llabs(micros - raw->duration) > 1000) exact.reset();
-    }
+    // The File Properties object of a file muxed as ours are states the
+    // duration to 100 ns, so the audio ends on the sample it names: the
+    // decoder's last frame is padded past the end, and the milliseconds
+    // FFmpeg reports would add or cut samples. FFmpeg ignores the header's
+    // duration once the file's size has moved by 5 % (tags written into a
+    // short file), the exact one still holds then.
+    const std::optional<QWORD> exact = isAsf ? detail::ReadAsfPlayDuration(path) : std::nullopt;
     if (exact && *exact > 0) {
       attributes.push_back({0, std::u16string(g_wszWMDuration), WMT_TYPE_QWORD, detail::QwordValue(*exact)});
       source.endSample = (*exact * source.rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
