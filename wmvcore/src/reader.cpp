@@ -269,12 +269,11 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
 
     std::vector<Attribute> attributes;
     const bool isAsf = std::strcmp(raw->iformat->name, "asf") == 0;
-    // The File Properties object of a file muxed as ours are states the
-    // duration to 100 ns, so the audio ends on the sample it names: the
-    // decoder's last frame is padded past the end, and the milliseconds
-    // FFmpeg reports would add or cut samples. FFmpeg ignores the header's
-    // duration once the file's size has moved by 5 % (tags written into a
-    // short file), the exact one still holds then.
+    // Our writer states the duration to 100 ns, so the audio ends on the
+    // sample it names: the decoder's last frame is padded past the end, and
+    // the milliseconds FFmpeg reports would add or cut samples. It holds
+    // also where FFmpeg drops the header's duration because the file's size
+    // moved by 5 % (tags written into a short file).
     const std::optional<QWORD> exact = isAsf ? detail::ReadAsfPlayDuration(path) : std::nullopt;
     if (exact && *exact > 0) {
       attributes.push_back({0, std::u16string(g_wszWMDuration), WMT_TYPE_QWORD, detail::QwordValue(*exact)});
