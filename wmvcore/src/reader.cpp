@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
@@ -275,7 +277,7 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
     // also where FFmpeg drops the header's duration because the file's size
     // moved by 5 % (tags written into a short file).
     const std::optional<QWORD> exact = isAsf ? detail::ReadAsfPlayDuration(path) : std::nullopt;
-    if (exact && *exact > 0) {
+    if (exact && *exact > 0 && *exact <= std::numeric_limits<QWORD>::max() / std::max<QWORD>(source.rate, 1)) {
       attributes.push_back({0, std::u16string(g_wszWMDuration), WMT_TYPE_QWORD, detail::QwordValue(*exact)});
       source.endSample = (*exact * source.rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
     } else if (raw->duration != AV_NOPTS_VALUE && raw->duration > 0) {
