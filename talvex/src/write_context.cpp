@@ -22,6 +22,7 @@ struct WriteState {
   std::shared_ptr<IWMProfile> profile;
   std::int32_t bytesPerSecond = 0;
   std::int64_t runningTime = 0;
+  std::uint64_t bytesWritten = 0;  // PCM bytes handed to the writer so far
   bool writing = false;
 };
 
@@ -81,6 +82,7 @@ bool InitWriteContext(const char* path, const TalvexAudioInfo* info) {
   const std::optional<std::u16string> wide = WidePath(path);
   if (!wide || Failed(state.fileSink->Open(*wide))) return Fail(state, "Create WMA format Error - 0010");
   state.runningTime = 0;
+  state.bytesWritten = 0;
   if (Failed(state.writer->BeginWriting())) return Fail(state, "Create WMA format Error - 0012");
   state.writing = true;
   return true;
@@ -105,8 +107,13 @@ bool WriteBlock(const std::uint8_t* data, std::int32_t byteCount) {
     zplatform::ShowMessage(zplatform::MessageKind::Error, "Write WMA format Error - 0003");
     return false;
   }
-  // Each block's duration is rounded on its own; the error is not carried.
-  state.runningTime += MulDiv(static_cast<std::int32_t>(length), 10'000'000, state.bytesPerSecond);
+  // The time comes from the byte count so far, rounded once: summing rounded
+  // block durations drifts (426667 for 426666.67 units per 8192 bytes at
+  // 48 kHz stereo passes a whole sample after 26.7 s).
+  state.bytesWritten += length;
+  state.runningTime = static_cast<std::int64_t>(
+      (state.bytesWritten * 10'000'000 + static_cast<std::uint64_t>(state.bytesPerSecond) / 2) /
+      static_cast<std::uint64_t>(state.bytesPerSecond));
   return true;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // The open write: a writer with its file sink and the profile built for
-// the file, fed one sample per block with times from the byte counts.
+// the file, fed one sample per block, each stamped with the time of the bytes
+// written before it (rounded once, never summed).
 
 #include <cstdint>
 

@@ -8,6 +8,7 @@
 
 #include <csignal>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <map>
@@ -240,6 +241,130 @@ TEST_F(Talvex, WavToWmaToWavRoundTrip) {
   EXPECT_NEAR(info.durationMs, 3000, 50);
   const std::uint64_t bytes = ReadAll(path, info);
   EXPECT_NEAR(static_cast<double>(bytes) / 176400.0, 3.0, 0.05);
+}
+
+// WAV -> WMA -> WAV through the entry points, blocks of 8192 bytes as the
+// program writes them. The old block times (each block's duration rounded
+// and summed) ran ahead of the audio by a third of a unit per block at
+// 48 kHz stereo and passed one sample period (208 units) at block 625, 26.7 s
+// in, where the writer filled the "gap" with a zero sample. At 24 kHz and
+// 11.025 kHz mono that point lies past 200 s, so those cases check only the
+// frame count and the lag over a few seconds.
+struct ContinuityCase {
+  std::uint32_t rate, channels;
+  double seconds;
+};
+
+class TalvexContinuity : public Talvex, public testing::WithParamInterface<ContinuityCase> {};
+
+std::string ContinuityName(const testing::TestParamInfo<ContinuityCase>& param) {
+  return std::to_string(param.param.rate) + "Hz_" + std::to_string(param.param.channels) + "ch";
+}
+
+// Three unrelated partials under a slow swell: no lag but the true one fits.
+std::vector<std::int16_t> Partials(std::uint32_t rate, std::uint32_t channels, std::size_t frames) {
+  std::vector<std::int16_t> pcm(frames * channels);
+  for (std::size_t i = 0; i < frames; ++i) {
+    const double t = static_cast<double>(i) / rate;
+    const double v = (0.6 + 0.3 * std::sin(2 * M_PI * 0.7 * t)) *
+                     (0.5 * std::sin(2 * M_PI * 331 * t) + 0.3 * std::sin(2 * M_PI * 1187 * t + 1) +
+                      0.2 * std::sin(2 * M_PI * 2713 * t + 2));
+    for (std::uint32_t c = 0; c < channels; ++c) pcm[i * channels + c] = static_cast<std::int16_t>(std::lround(v * 16000));
+  }
+  return pcm;
+}
+
+// The lag (frames, channel 0) at which decoded[from + lag ...] best matches
+// source[from ...] over `length` frames.
+long WindowLag(const std::vector<std::int16_t>& source, const std::vector<std::int16_t>& decoded,
+               std::uint32_t channels, std::size_t from, std::size_t length, long maxLag) {
+  long best = 0;
+  double bestScore = -1e300;
+  const auto decodedFrames = static_cast<long>(decoded.size() / channels);
+  for (long lag = -maxLag; lag <= maxLag; ++lag) {
+    double score = 0, energy = 0;
+    for (std::size_t i = from; i < from + length; ++i) {
+      const long j = static_cast<long>(i) + lag;
+      if (j < 0 || j >= decodedFrames) continue;
+      const double d = decoded[static_cast<std::size_t>(j) * channels];
+      score += source[i * channels] * d;
+      energy += d * d;
+    }
+    if (energy > 0) score /= std::sqrt(energy);
+    if (score > bestScore) {
+      bestScore = score;
+      best = lag;
+    }
+  }
+  return best;
+}
+
+TEST_P(TalvexContinuity, DecodesToExactlyTheFramesWrittenWithASteadyLag) {
+  const ContinuityCase c = GetParam();
+  // The highest bit rate offered for the rate and channels.
+  static std::int32_t bitrate;
+  static ContinuityCase wanted;
+  bitrate = 0;
+  wanted = c;
+  lib.enumFormats([](std::int32_t bps, std::int32_t channels, std::int32_t rate) {
+    if (static_cast<std::uint32_t>(rate) == wanted.rate && static_cast<std::uint32_t>(channels) == wanted.channels) {
+      bitrate = std::max(bitrate, bps);
+    }
+  });
+  ASSERT_GT(bitrate, 0) << "no format offered at " << c.rate << " Hz, " << c.channels << " channels";
+
+  const std::string path = dir.File("tone.wma");
+  const auto frames = static_cast<std::size_t>(c.seconds * c.rate);
+  const std::vector<std::int16_t> source = Partials(c.rate, c.channels, frames);
+  TalvexAudioInfo info{3, c.rate, c.channels, static_cast<std::uint32_t>(bitrate / 1000), 0, 0, 0, 0};
+  ASSERT_TRUE(lib.initWrite(path.c_str(), &info));
+  const auto* bytes = reinterpret_cast<const std::uint8_t*>(source.data());
+  for (std::size_t offset = 0, size = source.size() * 2; offset < size; offset += 8192) {
+    ASSERT_TRUE(lib.write(&info, bytes + offset, static_cast<std::int32_t>(std::min<std::size_t>(8192, size - offset))));
+  }
+  ASSERT_EQ(lib.closeWrite(), 1);
+
+  TalvexAudioInfo read{};
+  ASSERT_TRUE(lib.initRead(path.c_str(), &read, 0));
+  std::vector<std::int16_t> decoded;
+  std::uint8_t* block = nullptr;
+  std::int32_t count = 0;
+  while (lib.read(&read, &block, &count)) {
+    const std::size_t at = decoded.size();
+    decoded.resize(at + static_cast<std::size_t>(count) / 2);
+    std::memcpy(decoded.data() + at, block, static_cast<std::size_t>(count / 2) * 2);
+  }
+  lib.closeRead(&read);
+  EXPECT_EQ(decoded.size() / c.channels, frames) << "frames decoded against frames written";
+
+  // One-second windows: an inserted or dropped sample moves the lag.
+  std::vector<long> lags;
+  for (std::size_t from = 0; from + c.rate <= frames; from += c.rate) {
+    lags.push_back(WindowLag(source, decoded, c.channels, from, c.rate, 32));
+  }
+  ASSERT_FALSE(lags.empty());
+  EXPECT_EQ(lags.front(), 0) << "the decoded audio starts on the first sample written";
+  for (std::size_t w = 1; w < lags.size(); ++w) EXPECT_EQ(lags[w], lags.front()) << "second " << w;
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, TalvexContinuity,
+                         testing::Values(ContinuityCase{44100, 2, 3.0}, ContinuityCase{48000, 2, 28.0},
+                                         ContinuityCase{24000, 1, 3.0}, ContinuityCase{11025, 1, 3.0}),
+                         ContinuityName);
+
+// Tags make a short file's header grow by more than 5 %, after which FFmpeg
+// no longer trusts the header's duration; the written length still holds.
+TEST_F(Talvex, TagsWrittenIntoAShortFileKeepItsExactLength) {
+  const std::string path = dir.File("short.wma");
+  ASSERT_TRUE(WriteTone(path, 8000, 1, 24, 2.0));
+  TalvexSongTags tags{};
+  std::memset(tags.title, 'T', 255);
+  std::memset(tags.author, 'A', 255);
+  std::memset(tags.album, 'B', 255);
+  TalvexAudioInfo info{};
+  ASSERT_TRUE(lib.setTags(path.c_str(), &info, &tags));
+  EXPECT_EQ(ReadAll(path, info), 2u * 8000 * 2);
+  EXPECT_EQ(info.durationMs, 2000);
 }
 
 TEST_F(Talvex, EveryOfferedStereoOrMonoWma2FormatWrites) {

@@ -54,7 +54,7 @@ int FindFormat(IWMCodecInfo* info, std::uint32_t rate, int channels, std::uint32
 }
 
 HRESULT WriteWma(const std::string& path, std::uint32_t rate, int channels, std::uint32_t bitrate,
-                 const std::vector<std::int16_t>& pcm, std::size_t blockBytes) {
+                 const std::vector<std::int16_t>& pcm, std::size_t blockBytes, QWORD leadPerBlock) {
   std::shared_ptr<IWMProfileManager> manager;
   if (HRESULT hr = WMCreateProfileManager(&manager); Failed(hr)) return hr;
   IWMCodecInfo* info = manager->QueryCodecInfo();
@@ -105,7 +105,7 @@ HRESULT WriteWma(const std::string& path, std::uint32_t rate, int channels, std:
     sample->GetBufferAndLength(&data, &length);
     std::memcpy(data, bytes + offset, length);
     if (HRESULT hr = writer->WriteSample(0, time, 0, sample.get()); Failed(hr)) return hr;
-    time += (n * 10'000'000 + bytesPerSecond / 2) / bytesPerSecond;
+    time += (n * 10'000'000 + bytesPerSecond / 2) / bytesPerSecond + leadPerBlock;
   }
   if (HRESULT hr = writer->EndWriting(); Failed(hr)) return hr;
   return sink->QueryFileSink2()->Close();

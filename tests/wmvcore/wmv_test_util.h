@@ -26,10 +26,12 @@ std::vector<std::uint8_t> FormatBlock(wmvcore::IWMStreamConfig* config);
 
 // Writes `pcm` as a WMA file at `path` through writer, file sink and a
 // profile built from the codec information, in blocks of `blockBytes`
-// stamped with their byte-count times. Returns the first failure.
+// stamped with their byte-count times (each block's duration rounded and
+// summed, as a client may do), each running `leadPerBlock` units further
+// ahead. Returns the first failure.
 wmvcore::HRESULT WriteWma(const std::string& path, std::uint32_t rate, int channels,
                           std::uint32_t bitrate, const std::vector<std::int16_t>& pcm,
-                          std::size_t blockBytes = 8192);
+                          std::size_t blockBytes = 8192, wmvcore::QWORD leadPerBlock = 0);
 
 // ffprobe's key=value entries for the first audio stream ("stream.x") and
 // the format ("format.x"), including tags ("format.tag.title").

@@ -110,6 +110,25 @@ INSTANTIATE_TEST_SUITE_P(Cases, RoundTrip,
                                          RoundTripCase{22050, 1, 32, 5000, 30001, 1001},
                                          RoundTripCase{8000, 1, 24, 3000, 12345, 8192}));
 
+// Stamps that run ahead of the PCM (a client's rounding, here a millisecond
+// more each block) are no gap: the PCM is one stream, and the reader ends it
+// on the last sample written.
+TEST(Writer, StampsAheadOfThePcmInsertNothing) {
+  TempDir dir;
+  const std::string path = dir.File("ahead.wma");
+  const std::uint32_t rate = 48000;
+  const auto source = wmvtest::Tone(rate, 2, 0, 2 * rate + 7);
+  ASSERT_EQ(wmvtest::WriteWma(path, rate, 2, 192000, source, 8192, 10'000), S_OK);
+  const auto read = wmvtest::ReadWithReader(path);
+  ASSERT_EQ(read.openStatus, S_OK);
+  EXPECT_EQ(read.pcm.size(), source.size());
+  const std::vector<std::int16_t> lastHalf(read.pcm.begin() + static_cast<std::ptrdiff_t>(source.size() / 2),
+                                           read.pcm.end());
+  const std::vector<std::int16_t> sourceHalf(source.begin() + static_cast<std::ptrdiff_t>(source.size() / 2),
+                                             source.end());
+  EXPECT_EQ(wmvtest::BestLag(sourceHalf, lastHalf, 2, 256), 0) << "the second second moved";
+}
+
 TEST(Writer, RefusesToWriteBeforeBeginningAndWithoutASink) {
   std::shared_ptr<IWMWriter> writer;
   ASSERT_EQ(WMCreateWriter(&writer), S_OK);

@@ -2,13 +2,16 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstring>
+#include <limits>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "asf_duration.h"
 #include "asf_protection.h"
 #include "ffmpeg_support.h"
 #include "header_store.h"
@@ -24,9 +27,9 @@ namespace {
 using detail::Attribute;
 using detail::HresultFromAverror;
 
-// An ASF file's stated duration can fall up to a millisecond short of its
-// last sample (times are stored in milliseconds); decoding keeps this much
-// past it so that no written sample is cut.
+// An ASF file whose exact duration cannot be read is known to FFmpeg only
+// in milliseconds, which can fall up to a millisecond short of its last
+// sample; decoding keeps this much past it so that no written sample is cut.
 constexpr QWORD kDurationSlack = 2 * kUnitsPerSecond / 1000;
 
 // The open file as the worker decodes it; only the worker touches it.
@@ -39,7 +42,7 @@ struct Source {
   DWORD output = 0;  // output number of the decoded stream
   DWORD rate = 0;
   WORD channels = 0;
-  std::optional<std::uint64_t> endSample;  // stated end of the stream, with slack
+  std::optional<std::uint64_t> endSample;  // stated end of the stream
 };
 
 class Reader final : public IWMReader, public IWMReaderAdvanced {
@@ -268,7 +271,16 @@ class Reader final : public IWMReader, public IWMReaderAdvanced {
 
     std::vector<Attribute> attributes;
     const bool isAsf = std::strcmp(raw->iformat->name, "asf") == 0;
-    if (raw->duration != AV_NOPTS_VALUE && raw->duration > 0) {
+    // Our writer states the duration to 100 ns, so the audio ends on the
+    // sample it names: the decoder's last frame is padded past the end, and
+    // the milliseconds FFmpeg reports would add or cut samples. It holds
+    // also where FFmpeg drops the header's duration because the file's size
+    // moved by 5 % (tags written into a short file).
+    const std::optional<QWORD> exact = isAsf ? detail::ReadAsfPlayDuration(path) : std::nullopt;
+    if (exact && *exact > 0 && *exact <= std::numeric_limits<QWORD>::max() / std::max<QWORD>(source.rate, 1)) {
+      attributes.push_back({0, std::u16string(g_wszWMDuration), WMT_TYPE_QWORD, detail::QwordValue(*exact)});
+      source.endSample = (*exact * source.rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
+    } else if (raw->duration != AV_NOPTS_VALUE && raw->duration > 0) {
       const QWORD duration = static_cast<QWORD>(raw->duration) * (kUnitsPerSecond / AV_TIME_BASE);
       attributes.push_back({0, std::u16string(g_wszWMDuration), WMT_TYPE_QWORD,
                             detail::QwordValue(duration)});

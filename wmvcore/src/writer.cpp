@@ -5,8 +5,10 @@
 #include <deque>
 #include <limits>
 #include <mutex>
+#include <string>
 #include <vector>
 
+#include "asf_duration.h"
 #include "ffmpeg_support.h"
 #include "media_type.h"
 #include "profile_objects.h"
@@ -43,6 +45,7 @@ class FileSink final : public IWMWriterFileSink2 {
       io_ = nullptr;
       return HresultFromAverror(err);
     }
+    path_ = narrow;
     closed_ = false;
     duration_ = 0;
     size_ = 0;
@@ -80,7 +83,14 @@ class FileSink final : public IWMWriterFileSink2 {
     const int err = io_->error;
     avio_closep(&io_);
     closed_ = true;
-    return err < 0 ? HresultFromAverror(err) : S_OK;
+    if (err < 0) return HresultFromAverror(err);
+    // FFmpeg's muxer states the duration in whole milliseconds; the exact one
+    // lets a reader end the audio on the last sample written.
+    if (std::string reason; duration_ > 0 && !detail::WriteAsfPlayDuration(path_, duration_, &reason)) {
+      zplatform::Trace("wmvcore: " + path_ + ": " + reason);
+      return E_FAIL;
+    }
+    return S_OK;
   }
 
   HRESULT IsClosed(bool* closed) override {
@@ -106,6 +116,7 @@ class FileSink final : public IWMWriterFileSink2 {
  private:
   std::mutex mutex_;
   AVIOContext* io_ = nullptr;
+  std::string path_;
   bool writing_ = false;
   bool closed_ = false;
   QWORD duration_ = 0;
@@ -187,16 +198,6 @@ class Encoding {
       used += block;
     }
     pending_.erase(pending_.begin(), pending_.begin() + static_cast<std::ptrdiff_t>(used));
-    return S_OK;
-  }
-
-  HRESULT PushSilence(std::size_t frames) {
-    std::vector<std::int16_t> zeros(std::min<std::size_t>(frames, 65536) * format_.channels, 0);
-    while (frames > 0) {
-      const std::size_t n = std::min<std::size_t>(frames, 65536);
-      if (HRESULT hr = Push(zeros.data(), n); Failed(hr)) return hr;
-      frames -= n;
-    }
     return S_OK;
   }
 
@@ -388,7 +389,7 @@ class Writer final : public IWMWriter, public IWMWriterAdvanced {
     return S_OK;
   }
 
-  HRESULT WriteSample(DWORD inputNumber, QWORD sampleTime, DWORD, INSSBuffer* sample) override {
+  HRESULT WriteSample(DWORD inputNumber, QWORD, DWORD, INSSBuffer* sample) override {
     if (!sample) return E_POINTER;
     std::lock_guard lock(mutex_);
     if (!encoding_) return NS_E_INVALID_REQUEST;
@@ -398,17 +399,9 @@ class Writer final : public IWMWriter, public IWMWriterAdvanced {
     if (HRESULT hr = sample->GetBufferAndLength(&bytes, &length); Failed(hr)) return hr;
     if (length == 0) return S_OK;
 
-    // A gap of more than one sample period before this sample is silence.
-    const QWORD rate = encoding_->rate();
-    const std::uint64_t written = encoding_->samplesIn();
-    if (partial_.empty()) {
-      const QWORD expected = written * kUnitsPerSecond / rate;
-      if (sampleTime > expected + kUnitsPerSecond / rate) {
-        const QWORD gap = ((sampleTime - expected) * rate + kUnitsPerSecond / 2) / kUnitsPerSecond;
-        if (HRESULT hr = encoding_->PushSilence(gap); Failed(hr)) return Fail(hr);
-      }
-    }
-
+    // The PCM is taken as one continuous stream whatever the stamp says:
+    // clients round their times, and turning a rounding lead into inserted
+    // silence would click.
     const std::size_t frameBytes = std::size_t{2} * encoding_->channels();
     partial_.insert(partial_.end(), bytes, bytes + length);
     const std::size_t frames = partial_.size() / frameBytes;
@@ -430,7 +423,8 @@ class Writer final : public IWMWriter, public IWMWriterAdvanced {
     std::lock_guard lock(mutex_);
     if (!encoding_) return NS_E_INVALID_REQUEST;
     const HRESULT hr = encoding_->End();
-    const QWORD duration = encoding_->samplesIn() * kUnitsPerSecond / encoding_->rate();
+    const QWORD rate = encoding_->rate();
+    const QWORD duration = (encoding_->samplesIn() * kUnitsPerSecond + rate / 2) / rate;
     encoding_.reset();
     sink_->Release(duration);
     if (Failed(hr)) zplatform::Trace("wmvcore: finishing the file failed");

@@ -66,8 +66,9 @@ class IWMWriter {
   virtual HRESULT BeginWriting() = 0;
   // A sample of exactly `size` bytes.
   virtual HRESULT AllocateSample(DWORD size, std::shared_ptr<INSSBuffer>* sample) = 0;
-  // Encodes the sample's PCM. Samples follow each other in time; a gap
-  // before `sampleTime` (100 ns units) is filled with silence.
+  // Encodes the sample's PCM. The samples' PCM is one continuous stream:
+  // `sampleTime` (100 ns units) is taken as given, never turned into
+  // inserted silence or dropped audio (clients round their times).
   virtual HRESULT WriteSample(DWORD inputNumber, QWORD sampleTime, DWORD flags,
                               INSSBuffer* sample) = 0;
   virtual HRESULT Flush() = 0;
