@@ -228,9 +228,11 @@ TransferResult TransferRow(const StatusRow& row, const ConvertSettings& settings
   AudioInfo source;
   const bool probed = ProbeAudioFile(row.source, source);
   const double exactEstimate = source.durationMs / 1000.0 * source.sampleRate * source.channels * 2.0;
-  const std::uint64_t estimate = RoundHalfEven<std::uint64_t>(exactEstimate);
   if (!probed) return fail(row.source + " cannot be read as audio");
-  if (estimate == 0) return fail(row.source + " holds no audio");
+  // A play time under a millisecond (or one a short VBR file does not
+  // state) estimates nothing, yet the file may hold audio: the reader
+  // decides, and only a file that delivers nothing fails.
+  const std::uint64_t estimate = std::max<std::uint64_t>(1, RoundHalfEven<std::uint64_t>(exactEstimate));
 
   if (!OpenAudioReader(row.source, source, 0)) {
     CloseAudioReader(source);
@@ -301,7 +303,7 @@ TransferResult TransferRow(const StatusRow& row, const ConvertSettings& settings
   }
   if (writeError >= 0) return fail(WriteFailure(row.target, writeError));
   if (!finished) return fail(WriteFailure(row.target, closeError));
-  if (delivered == 0) return fail(row.source + " delivered no audio");
+  if (delivered == 0) return fail(row.source + " holds no audio");
 
   // A WAV target keeps no tags, so reading the source's would only cost
   // (for MP3 and WMA sources, loading the WMA library).

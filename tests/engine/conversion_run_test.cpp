@@ -274,6 +274,20 @@ TEST_F(Run, RowsThatCannotConvertEndInErrorAndLeaveNothingBehind) {
   EXPECT_FALSE(AllRowsSucceeded(rows));
 }
 
+// Under a millisecond the play time reads 0, yet the audio is there.
+TEST_F(Run, AFileShorterThanAMillisecondStillConverts) {
+  Source("short.wav", 40);  // ten stereo frames
+  Source("empty.wav", 0);
+  settings.sameDirectory = false;
+  settings.outputDirectory = dir.File("out");
+  const auto rows = Convert();
+  EXPECT_EQ(rows[0].status, "Done");
+  EXPECT_EQ(fs::file_size(dir.File("out/short.wav")), 46u + 40u);
+  EXPECT_EQ(rows[1].status, "Error");
+  EXPECT_EQ(rows[1].reason, dir.File("empty.wav") + " holds no audio");
+  EXPECT_FALSE(fs::exists(dir.File("out/empty.wav")));
+}
+
 TEST_F(Run, AWriterThatCannotOpenGivesError) {
   Source("a.wav", 4000);
   testing_support::WriteBytes(dir.File("blocker"), {1});
