@@ -240,7 +240,6 @@ bool ProcessWorkers::Start(std::size_t index, const StatusRow& row) {
     }
     worker.busy = true;
     worker.row = index;
-    worker.target = row.target;
     return true;
   }
   return false;

@@ -44,7 +44,6 @@ class ProcessWorkers : public RowWorkers {
     std::string pending;  // bytes of events not yet whole
     bool busy = false;
     std::size_t row = 0;
-    std::string target;
   };
 
   bool Spawn(Worker& worker);

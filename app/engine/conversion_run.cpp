@@ -45,6 +45,7 @@ std::vector<StatusRow> ComputeStatusRows(const FileList& list, const ConvertSett
     if (settings.selectedOnly && !entry.selected) continue;
     StatusRow row;
     row.source = entry.caption;
+    row.sourceFile = zplatform::IdentityOfFile(row.source);
     row.entry = i;
     const std::string targetDirectory = settings.sameDirectory ? zplatform::DirectoryPart(row.source) : directory;
     std::string base = BuildNameFromTags(entry, rule);
@@ -107,16 +108,24 @@ void ConversionRun::Run() {
   view_.RunCompleted();
 }
 
+namespace {
+
+bool SameInode(const std::optional<zplatform::FileIdentity>& a, const zplatform::FileIdentity& b) {
+  return a && a->device == b.device && a->inode == b.inode;
+}
+
+}  // namespace
+
 std::string BatchConflict(const std::vector<StatusRow>& rows, std::size_t index, const std::string& path) {
   const std::optional<zplatform::FileIdentity> file = zplatform::IdentityOfFile(path);
   if (!file) return "";
   for (std::size_t other = 0; other < rows.size(); ++other) {
     if (other == index) continue;
-    if (SameFile(rows[other].source, path)) return "is the source of row " + std::to_string(other + 1);
-    const std::optional<zplatform::FileIdentity>& written = rows[other].written;
-    if (written && written->device == file->device && written->inode == file->inode) {
-      return "collides with row " + std::to_string(other + 1);
+    const StatusRow& row = rows[other];
+    if (SameInode(row.sourceFile ? row.sourceFile : zplatform::IdentityOfFile(row.source), *file)) {
+      return "is the source of row " + std::to_string(other + 1);
     }
+    if (SameInode(row.written, *file)) return "collides with row " + std::to_string(other + 1);
   }
   return "";
 }

@@ -37,6 +37,9 @@ struct StatusRow {
   bool replaceAgreed = false;  // the user agreed to replace the file under `target`
   // The file this run put under `target`: what the deletion step checks.
   std::optional<zplatform::FileIdentity> written;
+  // The source file as it was when the row was built, so that judging a
+  // target against the whole batch costs no look at the disk per row.
+  std::optional<zplatform::FileIdentity> sourceFile;
 };
 
 // The rows a run over these settings would have, with no side effect (the

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <memory>
 #include <system_error>
 
 #include "zplatform/path.h"
@@ -86,8 +87,9 @@ TrashResult Refuse(TrashResult result, std::string* reason, std::string text) {
   return result;
 }
 
-// Reserves a name in info/ (created exclusively, so two trashings never
-// share one), writes the record, then moves the file under that name.
+// Writes the record completely under a temporary name in info/, then puts
+// it in place without replacing (so two trashings never share a name, and
+// no cut-off record is ever seen), then moves the file under that name.
 TrashResult MoveInto(const std::string& trash, const std::string& path, const std::string& recordedPath,
                      std::string* reason) {
   const std::string files = trash + "/files";
@@ -95,46 +97,43 @@ TrashResult MoveInto(const std::string& trash, const std::string& path, const st
   if (!EnsureDirectory(trash) || !EnsureDirectory(files) || !EnsureDirectory(info)) {
     return Refuse(TrashResult::NoTrash, reason, "the Trash " + trash + " cannot be used, so it stays");
   }
+  auto failed = [&](const std::string& why) {
+    return Refuse(TrashResult::Failed, reason, "cannot be moved to the Trash " + trash + ": " + why);
+  };
+
+  char date[32];
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
+  const std::string record = "[Trash Info]\nPath=" + EscapePath(recordedPath) + "\nDeletionDate=" + date + "\n";
 
   const std::string base = zplatform::FileNamePart(path);
+  std::string why;
+  const std::unique_ptr<zplatform::PendingFile> pending =
+      zplatform::PendingFile::Create(info + "/" + TrashName(base, 0) + std::string(kInfoSuffix), why);
+  if (!pending || !pending->SetMode(0600) || !pending->WriteAll(record, why)) return failed(why);
   for (int attempt = 0; attempt < 10000; ++attempt) {
     const std::string name = TrashName(base, attempt);
-    const std::string infoPath = info + "/" + name + std::string(kInfoSuffix);
-    const int fd = open(infoPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      if (errno == EEXIST) continue;
-      return Refuse(TrashResult::Failed, reason,
-                    "cannot be moved to the Trash " + trash + ": " + zplatform::SystemErrorText(errno));
-    }
+    const std::string into = files + "/" + name;
     std::error_code error;
-    if (fs::exists(fs::symlink_status(files + "/" + name, error))) {
-      close(fd);
-      unlink(infoPath.c_str());
-      continue;
+    if (fs::exists(fs::symlink_status(into, error))) continue;
+    const std::string infoPath = info + "/" + name + std::string(kInfoSuffix);
+    switch (pending->Commit(infoPath, zplatform::Placement::NoReplace, why)) {
+      case zplatform::CommitOutcome::Taken:
+        continue;
+      case zplatform::CommitOutcome::Failed:
+        return failed(why);
+      case zplatform::CommitOutcome::Placed:
+        break;
     }
-    char date[32];
-    const std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-    const std::string record = "[Trash Info]\nPath=" + EscapePath(recordedPath) + "\nDeletionDate=" + date + "\n";
-    bool written = write(fd, record.data(), record.size()) == static_cast<ssize_t>(record.size());
-    int failure = written ? 0 : (errno ? errno : EIO);
-    written = close(fd) == 0 && written;
-    if (written) {
-      // Never over a file trashed meanwhile under that name.
-      const std::string into = files + "/" + name;
-      int moved = renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, into.c_str(), RENAME_NOREPLACE);
-      if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) moved = rename(path.c_str(), into.c_str());
-      if (moved != 0) {
-        failure = errno;
-        written = false;
-      }
-    }
-    if (!written) {
+    // Never over a file trashed meanwhile under that name.
+    int moved = renameat2(AT_FDCWD, path.c_str(), AT_FDCWD, into.c_str(), RENAME_NOREPLACE);
+    if (moved != 0 && (errno == EINVAL || errno == ENOSYS)) moved = rename(path.c_str(), into.c_str());
+    if (moved != 0) {
+      const int failure = errno;
       unlink(infoPath.c_str());
-      return Refuse(TrashResult::Failed, reason,
-                    "cannot be moved to the Trash " + trash + ": " + zplatform::SystemErrorText(failure ? failure : EIO));
+      return failed(zplatform::SystemErrorText(failure));
     }
     return TrashResult::Trashed;
   }

@@ -149,6 +149,19 @@ std::unique_ptr<PendingFile> PendingFile::Create(const std::string& finalPath, s
 
 PendingFile::~PendingFile() { Discard(); }
 
+bool PendingFile::WriteAll(std::string_view bytes, std::string& reason) {
+  while (!bytes.empty()) {
+    const ssize_t put = fd_ >= 0 ? write(fd_, bytes.data(), bytes.size()) : -1;
+    if (put < 0 && errno == EINTR) continue;
+    if (put <= 0) {
+      reason = "cannot write " + path_ + ": " + SystemErrorText(put < 0 && fd_ >= 0 ? errno : EIO);
+      return false;
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(put));
+  }
+  return true;
+}
+
 bool PendingFile::SetMode(mode_t mode) { return fd_ >= 0 && fchmod(fd_, mode & 07777) == 0; }
 
 void PendingFile::Discard() {

@@ -120,8 +120,9 @@ bool EditWith(const std::u16string& path, TalvexSongTags* tags, TagMode mode) {
   return Succeeded(editor->Close()) && flushed;
 }
 
-bool CopyContents(int from, int to) {
+bool CopyContents(int from, zplatform::PendingFile& to) {
   char buffer[65536];
+  std::string reason;
   for (;;) {
     const ssize_t got = read(from, buffer, sizeof buffer);
     if (got == 0) return true;
@@ -129,14 +130,7 @@ bool CopyContents(int from, int to) {
       if (errno == EINTR) continue;
       return false;
     }
-    for (ssize_t done = 0; done < got;) {
-      const ssize_t put = write(to, buffer + done, static_cast<std::size_t>(got - done));
-      if (put < 0) {
-        if (errno == EINTR) continue;
-        return false;
-      }
-      done += put;
-    }
+    if (!to.WriteAll(std::string_view(buffer, static_cast<std::size_t>(got)), reason)) return false;
   }
 }
 
@@ -214,7 +208,7 @@ bool WriteThroughCopy(const char* path, TalvexSongTags* tags) {
   const std::unique_ptr<zplatform::PendingFile> copy = zplatform::PendingFile::Create(resolved, reason);
   if (!copy) return false;
   const int in = open(resolved, O_RDONLY | O_CLOEXEC);
-  bool ok = in >= 0 && CopyContents(in, copy->Descriptor()) && copy->SetMode(original.st_mode);
+  bool ok = in >= 0 && CopyContents(in, *copy) && copy->SetMode(original.st_mode);
   if (in >= 0) close(in);
   const std::u16string temporary = zplatform::PathToUtf16(copy->Path());
   ok = ok && EditWith(temporary, tags, TagMode::Write);

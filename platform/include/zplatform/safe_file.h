@@ -71,6 +71,10 @@ class PendingFile {
   // The open temporary file, for writers that take a descriptor.
   int Descriptor() const { return fd_; }
 
+  // Writes all of `bytes` at the end of what the descriptor has written;
+  // false, and the reason, on any failed or short write.
+  bool WriteAll(std::string_view bytes, std::string& reason);
+
   // Gives the file the permission bits of an old one it replaces.
   bool SetMode(mode_t mode);
 
